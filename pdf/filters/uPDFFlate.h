@@ -1,0 +1,12 @@
+#pragma once
+// Flate (zlib format) compression and decompression, with the TIFF and PNG predictors.
+#include <cstdint>
+#include <string>
+
+// zlib stream of the whole input; empty for empty input or on failure.
+std::string CompressFlate(const std::string& bytes);
+// Inflated bytes; corrupt data gives what inflated before the damage, non-zlib data gives empty.
+std::string DecompressFlate(const std::string& bytes);
+// DecompressFlate, then the predictor undone (2 TIFF, >= 10 PNG; anything else leaves the data).
+std::string DecompressFlatePredicted(const std::string& bytes, int32_t predictor, int32_t colors,
+                                     int32_t bitsPerComponent, int32_t columns);

@@ -1,0 +1,32 @@
+#pragma once
+// Helpers shared by the test programs: fixture paths, file reading, and running peer tools.
+#include <string>
+
+namespace testsupport {
+
+// Absolute path of a file under tests/data.
+std::string DataPath(const std::string& name);
+
+// Whole file as bytes; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+bool WriteFile(const std::string& path, const std::string& bytes);
+
+// A fresh empty folder for one test, removed by nobody (under the build tree's tmp).
+std::string TempDir(const std::string& tag);
+
+// True when the program is found on PATH.
+bool HaveTool(const std::string& program);
+
+// Runs a shell command; stdout goes to *out when given. Returns the exit status (or -1).
+int Run(const std::string& command, std::string* out = nullptr);
+
+// Quotes one argument for the shell.
+std::string Quote(const std::string& arg);
+
+}  // namespace testsupport
+
+// Skips the current test with a message when a peer tool is missing.
+#define REQUIRE_TOOL(name)                                             \
+  do {                                                                 \
+    if (!testsupport::HaveTool(name)) GTEST_SKIP() << name " not found"; \
+  } while (0)
