@@ -116,10 +116,11 @@ TPDFObject* TPDFObjectParser::ReadDictionary(int depth) {
     if (added) {
       entries.push_back({name, value});
     } else {
-      entries[slot->second] = {name, value};
-      // The key object changed; keep the index's text pointing into a live name.
+      const size_t at = slot->second;
+      entries[at] = {name, value};
+      // The entry's key object changed: index it by the text of the new one.
       index.erase(slot);
-      index.emplace(name->Value, slot->second);
+      index.emplace(name->Value, at);
     }
   }
   if (At(FPos, '>') && At(FPos + 1, '>')) FPos += 2;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+#include "uPDFFlate.h"
 #include "uPDFStructure.h"
 
 namespace {
@@ -109,6 +111,13 @@ TEST(SharedNames, ListedKeysShareOneObjectOthersAreNewButMarked) {
   EXPECT_EQ(t.KeyName("Length"), parsed);
   EXPECT_EQ(t.FindName("Length"), parsed);
   EXPECT_EQ(t.FindName("Nothing"), nullptr);
+
+  // Clearing the structure forgets the shared names with everything else.
+  t.Clear();
+  TPDFName* fresh = t.KeyName("Length");
+  EXPECT_EQ(t.Count(), 1);
+  EXPECT_EQ(t.GetObject(0), fresh);
+  EXPECT_EQ(fresh->Value, "Length");
 }
 
 TEST(SharedNames, MembershipIsASubstringTestOnTheList) {
@@ -294,6 +303,36 @@ TEST(Stream, DataUpdatesLengthInPlaceOrReplacesAReference) {
   stream->SetContent("plain", false);
   EXPECT_EQ(stream->Dictionary->IndexOf("Filter"), -1);
   EXPECT_EQ(stream->GetData(), "plain");
+}
+
+TEST(Stream, ContentAndFileDataSetFilterAndLength) {
+  TPDFStructure s;
+  TPDFStream* stream = s.NewStream("");
+  const std::string text(3000, 'a');
+  stream->SetContent(text, true);
+  EXPECT_EQ(stream->Dictionary->GetText("Filter"), "FlateDecode");
+  EXPECT_EQ(DecompressFlate(stream->GetData()), text);
+  EXPECT_EQ(stream->Dictionary->GetInteger("Length", -1), static_cast<int32_t>(stream->GetData().size()));
+
+  const std::string dir = testsupport::TempDir("syntax-stream");
+  ASSERT_TRUE(testsupport::WriteFile(dir + "/data.bin", std::string("x\0y", 3)));
+  ASSERT_TRUE(testsupport::WriteFile(dir + "/empty.bin", ""));
+  EXPECT_FALSE(stream->SetDataFromFile(dir + "/missing.bin", false));
+  EXPECT_EQ(DecompressFlate(stream->GetData()), text);  // unchanged
+
+  ASSERT_TRUE(stream->SetDataFromFile(dir + "/data.bin", false));
+  EXPECT_EQ(stream->GetData(), std::string("x\0y", 3));
+  EXPECT_EQ(stream->Dictionary->IndexOf("Filter"), -1);
+  EXPECT_EQ(stream->Dictionary->GetInteger("Length", -1), 3);
+
+  ASSERT_TRUE(stream->SetDataFromFile(dir + "/data.bin", true));
+  EXPECT_EQ(stream->Dictionary->GetText("Filter"), "FlateDecode");
+  EXPECT_EQ(DecompressFlate(stream->GetData()), std::string("x\0y", 3));
+
+  ASSERT_TRUE(stream->SetDataFromFile(dir + "/empty.bin", true));  // empty: /Filter stays
+  EXPECT_EQ(stream->GetData(), "");
+  EXPECT_EQ(stream->Dictionary->GetText("Filter"), "FlateDecode");
+  EXPECT_EQ(stream->Dictionary->GetInteger("Length", -1), 0);
 }
 
 TEST(Rectangle, OrdersCornersAndRequiresFourNumbers) {
