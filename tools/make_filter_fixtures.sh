@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Writes tests/data/filters_objstm.pdf: a three-page PDF written here by hand, then rewritten by
+# qpdf with object streams and a cross-reference stream. The three page contents keep the
+# encodings written here (qpdf preserves stream data): Flate, ASCII85 over Flate, and LZW.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out="$root/tests/data"
+mkdir -p "$out"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+python3 - "$tmp/plain.pdf" <<'PY'
+import base64, sys, zlib
+
+def lzw_encode(data):
+    """LZW with 9..12-bit codes and early change, starting with a clear code."""
+    table = {bytes([i]): i for i in range(256)}
+    next_code, width, bits, nbits, out = 258, 9, 0, 0, bytearray()
+    def put(code):
+        nonlocal bits, nbits
+        bits = (bits << width) | code
+        nbits += width
+        while nbits >= 8:
+            nbits -= 8
+            out.append((bits >> nbits) & 0xFF)
+    put(256)
+    w = b""
+    for b in data:
+        wb = w + bytes([b])
+        if wb in table:
+            w = wb
+            continue
+        put(table[w])
+        if next_code < 4096:
+            table[wb] = next_code
+            next_code += 1
+        # The decoder adds its entry one code later, so it widens when its next code
+        # reaches 2**width - 1, the moment this side's reaches 2**width.
+        if next_code == (1 << width) and width < 12:
+            width += 1
+        if next_code == 4095:  # table full: start again
+            put(256)
+            table = {bytes([i]): i for i in range(256)}
+            next_code, width = 258, 9
+        w = bytes([b])
+    if w:
+        put(table[w])
+    put(257)
+    if nbits:
+        out.append((bits << (8 - nbits)) & 0xFF)
+    return bytes(out)
+
+def content(page):
+    lines = [b"BT /F1 11 Tf 72 760 Td 14 TL"]
+    for i in range(300):
+        lines.append(b"(Page %d, line %d: the quick brown fox jumps over the lazy dog) '" % (page, i))
+    lines.append(b"ET")
+    return b"\n".join(lines) + b"\n"
+
+streams = [
+    (b"/Filter /FlateDecode", zlib.compress(content(1))),
+    (b"/Filter [ /ASCII85Decode /FlateDecode ]", base64.a85encode(zlib.compress(content(2)), adobe=True)[2:]),
+    (b"/Filter /LZWDecode", lzw_encode(content(3))),
+]
+objects = [
+    b"<< /Type /Catalog /Pages 2 0 R >>",
+    b"<< /Type /Pages /Kids [ 4 0 R 6 0 R 8 0 R ] /Count 3 >>",
+    b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+]
+for n, (filt, data) in enumerate(streams):
+    objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 612 792 ] "
+                   b"/Resources << /Font << /F1 3 0 R >> >> /Contents %d 0 R >>" % (5 + 2 * n))
+    objects.append(b"<< /Length %d %s >>\nstream\n" % (len(data), filt) + data + b"\nendstream")
+
+pdf = bytearray(b"%PDF-1.5\n%\xe2\xe3\xcf\xd3\n")
+offsets = []
+for i, body in enumerate(objects, 1):
+    offsets.append(len(pdf))
+    pdf += b"%d 0 obj\n" % i + body + b"\nendobj\n"
+xref = len(pdf)
+pdf += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+for off in offsets:
+    pdf += b"%010d 00000 n \n" % off
+pdf += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
+open(sys.argv[1], "wb").write(pdf)
+PY
+
+qpdf --object-streams=generate --stream-data=preserve --deterministic-id "$tmp/plain.pdf" "$out/filters_objstm.pdf"
+qpdf --check "$out/filters_objstm.pdf" >/dev/null
+echo "wrote $out/filters_objstm.pdf"
