@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# Also writes the seed inputs of fuzz/fuzz_decode.cpp (dictionary text, a NUL, stream data).
 # Writes tests/data/filters_objstm.pdf: a three-page PDF written here by hand, then rewritten by
 # qpdf with object streams and a cross-reference stream. The three page contents keep the
 # encodings written here (qpdf preserves stream data): Flate, ASCII85 over Flate, and LZW.
@@ -9,8 +10,8 @@ mkdir -p "$out"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-python3 - "$tmp/plain.pdf" <<'PY'
-import base64, sys, zlib
+python3 - "$tmp/plain.pdf" "$root/fuzz/seeds/fuzz_decode" <<'PY'
+import base64, os, sys, zlib
 
 def lzw_encode(data):
     """LZW with 9..12-bit codes and early change, starting with a clear code."""
@@ -83,6 +84,19 @@ for off in offsets:
     pdf += b"%010d 00000 n \n" % off
 pdf += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
 open(sys.argv[1], "wb").write(pdf)
+
+seeds = {
+    "xref_png_up": (b"<< /Type /XRef /Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 4 >> /W [ 1 2 1 ] >>",
+                    zlib.compress(bytes([2, 1, 0, 16, 0, 2, 0, 0, 2, 0, 2, 0, 1, 0, 0]))),
+    "a85_flate_parms_array": (b"<< /Filter [ /ASCII85Decode /FlateDecode ] /DecodeParms [ null << /Predictor 15 /Colors 3 /Columns 2 >> ] >>",
+                              base64.a85encode(zlib.compress(bytes([4, 9, 8, 7, 6, 5, 4, 1, 1, 1, 1, 1, 1, 1])), adobe=True)[2:]),
+    "tiff_dp": (b"<< /Filter /FlateDecode /DP << /Predictor 2 /Colors 3 /Columns 2 >> >>",
+                zlib.compress(bytes([10, 20, 30, 1, 2, 3, 7]))),
+    "lzw": (b"<< /Filter /LZWDecode >>", lzw_encode(content(1)[:3000])),
+}
+os.makedirs(sys.argv[2], exist_ok=True)
+for name, (dictionary, data) in seeds.items():
+    open(os.path.join(sys.argv[2], name), "wb").write(dictionary + b"\0" + data)
 PY
 
 qpdf --object-streams=generate --stream-data=preserve --deterministic-id "$tmp/plain.pdf" "$out/filters_objstm.pdf"
