@@ -23,6 +23,12 @@ inline QApplication& App() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform has no window masks and no stacking; it says so on every popup.
+    static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+      if (text.startsWith("This plugin does not support")) return;
+      previous(type, context, text);
+    });
     return new QApplication(argc, argv);
   }();
   return *app;
