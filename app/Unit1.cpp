@@ -60,6 +60,21 @@ void SetValue(QLabel* label, const QString& text) {
   label->adjustSize();
 }
 
+// The layout is drawn for narrow fonts; where the system's stand-in runs wider, a control's
+// font is narrowed (condensed, then smaller) until it fits the room it has.
+void FitWidth(QWidget* widget, int room) {
+  QFont font = widget->font();
+  if (widget->sizeHint().width() <= room) return;
+  font.setStretch(QFont::Condensed);
+  widget->setFont(font);
+  auto canShrink = [&] { return font.pixelSize() > 0 ? font.pixelSize() > 9 : font.pointSizeF() > 6; };
+  while (widget->sizeHint().width() > room && canShrink()) {
+    if (font.pixelSize() > 0) font.setPixelSize(font.pixelSize() - 1);
+    else font.setPointSizeF(font.pointSizeF() - 0.5);
+    widget->setFont(font);
+  }
+}
+
 // The locale's long time format without its time-zone part.
 QString LongTimeFormat(const QLocale& locale) {
   QString format = locale.timeFormat(QLocale::LongFormat), out;
@@ -92,9 +107,10 @@ void TForm1::BuildControls() {
   QFont captionFont("Arial");
   captionFont.setPixelSize(13);
   captionFont.setBold(true);
-  auto caption = [&](const char* text, int left, int top) {
+  auto caption = [&](const char* text, int left, int top, int fieldLeft) {
     auto* label = new QLabel(QString::fromUtf8(text), this);
     label->setFont(captionFont);
+    FitWidth(label, fieldLeft - 4 - left);
     label->move(left, top);
     label->adjustSize();
   };
@@ -117,33 +133,34 @@ void TForm1::BuildControls() {
     return b;
   };
 
-  caption("File Name", 32, 41);
+  caption("File Name", 32, 41, 128);
   fileName_ = edit("FileName", 128, 40, 305, 21);
   for (int i = 0; i < kInfoCount; ++i) {
-    caption(kInfoNames[i], 32, kInfoCaptionTops[i]);
+    caption(kInfoNames[i], 32, kInfoCaptionTops[i], 128);
     info_[i] = edit(kInfoNames[i], 128, kInfoTops[i], 305, 21);
     connect(info_[i], &QLineEdit::textChanged, this, &TForm1::InfoChanged);
   }
-  caption("File Size", 32, 237);
+  caption("File Size", 32, 237, 128);
   fileSize_ = value("FileSize", 128, 241);
-  caption("Pages", 32, 262);
+  caption("Pages", 32, 262, 128);
   pages_ = value("Pages", 128, 265);
-  caption("Paper Size", 32, 287);
+  caption("Paper Size", 32, 287, 128);
   paperSize_ = value("PaperSize", 128, 289);
-  caption("Last Modified", 32, 311);
+  caption("Last Modified", 32, 311, 128);
   lastModified_ = value("LastModified", 128, 313);
-  caption("Encryption", 32, 335);
+  caption("Encryption", 32, 335, 128);
   encryption_ = value("Encryption", 128, 337);
 
   for (int i = 0; i < kPermissionCount; ++i) {
     permission_[i] = new QCheckBox(QString::fromUtf8(kPermissionNames[i]), this);
     permission_[i]->move(232, 232 + 24 * i);
+    FitWidth(permission_[i], 456 - 4 - 232);  // ends before the buttons
     permission_[i]->adjustSize();
   }
 
-  caption("User Password", 40, 401);
+  caption("User Password", 40, 401, 144);
   userPassword_ = edit("UserPassword", 144, 400, 121, 19);
-  caption("Owner Password", 32, 425);
+  caption("Owner Password", 32, 425, 144);
   ownerPassword_ = edit("OwnerPassword", 144, 424, 121, 19);
   for (QLineEdit* field : {userPassword_, ownerPassword_})
     connect(field, &QLineEdit::textChanged, this, [this] { verify_->setEnabled(true); });
