@@ -1,5 +1,6 @@
 #include "uPDFCompress.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -45,10 +46,10 @@ struct TLzwTable {
 
 // A code of 256 or more that arrives with no previous code (at the start or right after a
 // clear code) names no string yet; it is skipped and outputs nothing.
-std::string DecodeLZW(const std::string& bytes) {
+std::string DecodeLZW(const std::string& bytes, size_t limit) {
   TLzwTable table;
   std::string out;
-  out.reserve(bytes.size() * 2);
+  out.reserve(std::min(bytes.size() * 2, limit));
   int width = kMinWidth;
   int nextCode = kFirstFreeCode;
   int previous = -1;
@@ -69,6 +70,9 @@ std::string DecodeLZW(const std::string& bytes) {
         continue;
       }
       if (code > nextCode) continue;
+      // The longest string a code can add is the previous one plus a byte.
+      const size_t adds = previous < 0 ? 1 : table.Length[code < nextCode ? code : previous] + size_t{code == nextCode};
+      if (out.size() + adds > limit) return out;
       if (previous < 0) {
         if (code >= 256) continue;
         out.push_back(static_cast<char>(code));

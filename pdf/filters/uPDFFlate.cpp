@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -34,14 +36,22 @@ uInt Chunk(size_t n) {
 // output (doubling the output when it is full) and counts what each call moved.
 class TZBuffers {
  public:
-  TZBuffers(z_stream& zs, const std::string& in, size_t outSize) : FZs(zs), FIn(in) { FOut.resize(outSize); }
+  TZBuffers(z_stream& zs, const std::string& in, size_t outSize, size_t limit = SIZE_MAX)
+      : FZs(zs), FIn(in), FLimit(limit) {
+    FOut.resize(std::min(outSize, limit));
+  }
 
-  void Point() {
-    if (FOutPos == FOut.size()) FOut.resize(FOut.size() * 2);
+  // False when the output is full and may not grow any further.
+  bool Point() {
+    if (FOutPos == FOut.size()) {
+      if (FOut.size() >= FLimit) return false;
+      FOut.resize(FOut.size() <= FLimit / 2 ? FOut.size() * 2 : FLimit);
+    }
     FZs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(FIn.data() + FInPos));
     FZs.avail_in = FInGiven = Chunk(FIn.size() - FInPos);
     FZs.next_out = reinterpret_cast<Bytef*>(FOut.data() + FOutPos);
     FZs.avail_out = FOutGiven = Chunk(FOut.size() - FOutPos);
+    return true;
   }
   // Counts the last call's progress; false when it moved nothing.
   bool Advance() {
@@ -62,6 +72,7 @@ class TZBuffers {
   std::string FOut;
   z_stream& FZs;
   const std::string& FIn;
+  const size_t FLimit;
   size_t FInPos = 0, FOutPos = 0;
   uInt FInGiven = 0, FOutGiven = 0;
 };
@@ -77,8 +88,7 @@ std::string Deflate(const std::string& bytes) {
   } end{&zs};
 
   TZBuffers io(zs, bytes, bytes.size() + bytes.size() / 10 + 12);
-  for (;;) {
-    io.Point();
+  while (io.Point()) {
     // The input is handed over in uInt-sized pieces; Z_FINISH comes with the last one.
     rc = deflate(&zs, io.InputDoneAfter(zs.avail_in) ? Z_FINISH : Z_NO_FLUSH);
     const bool moved = io.Advance();
@@ -105,8 +115,8 @@ std::string CompressFlate(const std::string& bytes) {
 // Inflates until the end of the stream, a data error, or a point where inflate can make no
 // further progress (truncated input, a preset dictionary it does not have). Whatever was
 // inflated by then is the result; only a failure to get memory gives empty output.
-std::string DecompressFlate(const std::string& bytes) {
-  if (bytes.empty()) return {};
+std::string DecompressFlate(const std::string& bytes, size_t limit) {
+  if (bytes.empty() || limit == 0) return {};
   z_stream zs;
   std::memset(&zs, 0, sizeof zs);
   if (inflateInit(&zs) != Z_OK) return {};
@@ -116,9 +126,8 @@ std::string DecompressFlate(const std::string& bytes) {
   } end{&zs};
 
   try {
-    TZBuffers io(zs, bytes, RoundUp256(bytes.size()));
-    for (;;) {
-      io.Point();
+    TZBuffers io(zs, bytes, RoundUp256(bytes.size()), limit);
+    while (io.Point()) {
       const int rc = inflate(&zs, Z_NO_FLUSH);
       const bool moved = io.Advance();
       if (rc == Z_STREAM_END || rc == Z_DATA_ERROR || rc == Z_NEED_DICT) break;

@@ -1,7 +1,9 @@
 #pragma once
 // Locale-independent number formatting and reading, and PDF date strings.
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "uPlatform.h"
 
@@ -20,3 +22,13 @@ std::string PdfDateNow();
 
 // The same for a given date-time; with fromUtc the value is moved from UTC to local time first.
 std::string PdfDateFrom(const platform::TDateTime& dateTime, bool fromUtc);
+
+// FormatNumber appending to out (no temporary text).
+void AppendFormattedNumber(std::string& out, double value, int32_t decimals, int32_t minWidth);
+
+// ParseReal of text that IsNumberText has accepted and that has no surrounding white space.
+double ParseRealChecked(std::string_view text);
+
+// The decimal integer text (optional '-', then digits only) as a double: exact up to 2^53,
+// the nearest double beyond. Anything else reads as 0.
+double ReadDecimalInteger(std::string_view text);

@@ -160,6 +160,7 @@ class TPDFDictionary final : public TPDFObject {
   void Assign(TPDFDictionary* other);
 
  private:
+  friend class TPDFObjectParser;  // appends and replaces entries with its own key index
   std::vector<TEntry> FEntries;
 };
 
@@ -269,8 +270,10 @@ class TPDFStructure {
   TPDFArray* NewIntegerArray(const std::vector<int32_t>& integers);
   TPDFArray* NewRealArray(const std::vector<double>& doubles);
   TPDFName* NewName(const std::string& text);
+  TPDFName* NewName(std::string&& text);
   TPDFNumeric* NewNumeric(double value);
   TPDFString* NewString(const std::string& bytes, uint8_t isHex);
+  TPDFString* NewString(std::string&& bytes, uint8_t isHex);
   TPDFBoolean* NewBoolean(bool value);
   TPDFNull* NewNull();
   TPDFIndRef* NewIndRef(int32_t objNum, int32_t genNum);
@@ -298,4 +301,7 @@ class TPDFStructure {
 
   std::vector<std::unique_ptr<TPDFObject>> FObjects;  // registered objects, then FReserve empty slots
   int32_t FReserve = 0;
+  // The shared name object of each listed key text met so far (same answer as FindName,
+  // without a scan of the pool per key).
+  std::vector<std::pair<std::string, TPDFName*>> FSharedNames;
 };

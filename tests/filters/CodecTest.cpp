@@ -245,3 +245,21 @@ TEST(Lzw, Decodes) {
   };
   for (const auto& c : cases) EXPECT_EQ(DecodeLZW(c.input), c.expected) << c.name;
 }
+
+TEST(DecodeLimit, OutputStopsAtTheLimit) {
+  const std::string zeros(1 << 20, '\0');
+  const std::string bomb = ZlibCompress(zeros);  // about a thousandfold
+  const std::string abab = PackCodes(NineBit({256, 65, 66, 258, 257}));
+  const struct {
+    const char* name;
+    std::string out, expected;
+  } cases[] = {
+      {"Flate cut at the limit", DecompressFlate(bomb, 1000), zeros.substr(0, 1000)},
+      {"Flate cut past the first buffer", DecompressFlate(bomb, 300000), zeros.substr(0, 300000)},
+      {"Flate exactly at the limit", DecompressFlate(bomb, zeros.size()), zeros},
+      {"Flate limit zero", DecompressFlate(bomb, 0), ""},
+      {"LZW stops before a string that would pass the limit", DecodeLZW(abab, 3), "AB"},
+      {"LZW exactly at the limit", DecodeLZW(abab, 4), "ABAB"},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(c.out == c.expected) << c.name << ": " << c.out.size() << " bytes";
+}
