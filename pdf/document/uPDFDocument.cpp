@@ -19,6 +19,8 @@ constexpr size_t kHeaderScan = 1024;
 constexpr int64_t kMinEntryBound = int64_t{1} << 20;
 // Numbers kept in the dense part of the seen-number table beyond four per entry taken.
 constexpr size_t kDenseSlack = 65536;
+// Entries reserved before the read at most.
+constexpr int64_t kReserveEntries = int64_t{1} << 22;
 
 bool IsVersionChar(char c) { return IsDigit(c) || c == '.'; }
 
@@ -34,70 +36,6 @@ bool TakeVersion(std::string_view text, std::string& version) {
 }
 
 }  // namespace
-
-// ---- TPDFObjectIndex ----
-
-void TPDFObjectIndex::Clear() {
-  FDense.clear();
-  FSparse.clear();
-  FCount = 0;
-}
-
-void TPDFObjectIndex::Reserve(int32_t numbers) {
-  if (numbers > 0 && static_cast<size_t>(numbers) > FDense.size()) {
-    // Numbers moving into the dense part leave the sparse part.
-    const size_t from = FDense.size();
-    FDense.resize(static_cast<size_t>(numbers), nullptr);
-    for (auto it = FSparse.begin(); it != FSparse.end();) {
-      if (it->first >= 0 && static_cast<size_t>(it->first) >= from && static_cast<size_t>(it->first) < FDense.size()) {
-        FDense[static_cast<size_t>(it->first)] = it->second;
-        it = FSparse.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
-}
-
-TPDFIndObj*& TPDFObjectIndex::Head(int32_t objNum) {
-  if (objNum >= 0 && static_cast<size_t>(objNum) < FDense.size()) return FDense[static_cast<size_t>(objNum)];
-  // The dense part grows by appending the next number while it stays small beside the count.
-  if (objNum >= 0 && static_cast<size_t>(objNum) == FDense.size() &&
-      FDense.size() < static_cast<size_t>(2 * FCount) + kDenseSlack) {
-    Reserve(objNum + 1);
-    return FDense[static_cast<size_t>(objNum)];
-  }
-  return FSparse[objNum];
-}
-
-TPDFIndObj* TPDFObjectIndex::FirstOf(int32_t objNum) const {
-  if (objNum >= 0 && static_cast<size_t>(objNum) < FDense.size()) return FDense[static_cast<size_t>(objNum)];
-  auto it = FSparse.find(objNum);
-  return it == FSparse.end() ? nullptr : it->second;
-}
-
-void TPDFObjectIndex::Insert(TPDFIndObj* object) {
-  object->FNextSameNumber = nullptr;
-  TPDFIndObj** link = &Head(object->ObjNum);
-  while (*link) link = &(*link)->FNextSameNumber;
-  *link = object;
-  ++FCount;
-}
-
-void TPDFObjectIndex::Remove(TPDFIndObj* object) {
-  TPDFIndObj** link = &Head(object->ObjNum);
-  while (*link && *link != object) link = &(*link)->FNextSameNumber;
-  if (!*link) return;
-  *link = object->FNextSameNumber;
-  object->FNextSameNumber = nullptr;
-  --FCount;
-}
-
-TPDFIndObj* TPDFObjectIndex::Find(int32_t objNum, int32_t genNum) const {
-  for (TPDFIndObj* object = FirstOf(objNum); object; object = object->FNextSameNumber)
-    if (object->GenNum == genNum) return object;
-  return nullptr;
-}
 
 // ---- Construction and reset ----
 
@@ -125,17 +63,12 @@ void TPDFDocument::InstallCallbacks() {
 
 void TPDFDocument::Clear() {
   PageTree = std::make_unique<TPDFPageTree>();
-  Objects.clear();
-  FIndex.Clear();
-  FFileRecords.clear();
-  FAddedRecords.clear();
-  FMaxObjNum = 0;
+  Objects.Clear();
   FObjStms.clear();
   FObjStmBytes = 0;
   Structure->Clear();
   Trailer = Structure->NewDictionary();
-  FileText.clear();
-  FileText.shrink_to_fit();
+  FileText.Clear();
   Linearized = false;
   ResetSecurity();
 }
@@ -149,7 +82,17 @@ bool TPDFDocument::LoadFromStream(std::istream& stream) {
 
 bool TPDFDocument::LoadFromString(std::string text) {
   Clear();
-  FileText = std::move(text);
+  FileText.Assign(std::move(text));
+  return LoadBytes();
+}
+
+bool TPDFDocument::LoadFromSource(std::unique_ptr<TPDFFileBytes::TSource> source) {
+  Clear();
+  FileText.Attach(std::move(source));
+  return LoadBytes();
+}
+
+bool TPDFDocument::LoadBytes() {
   bool ok = false;
   try {
     ok = ParseDocument();
@@ -168,7 +111,8 @@ bool TPDFDocument::ParseDocument() {
 }
 
 bool TPDFDocument::ReadHeader() {
-  std::string_view head = std::string_view(FileText).substr(0, kHeaderScan);
+  std::string buffer;
+  std::string_view head = FileText.Read(0, kHeaderScan, buffer);
   bool accepted = false;
   size_t pdf = head.find("%PDF-");
   if (pdf != std::string_view::npos) accepted = TakeVersion(head.substr(pdf + 5), Version);
@@ -191,7 +135,7 @@ bool TPDFDocument::IsSeen(int32_t objNum) const {
 }
 
 void TPDFDocument::MarkSeen(int32_t objNum) {
-  const size_t limit = 4 * Entries.size() + kDenseSlack;
+  const size_t limit = 4 * Objects.SlotCount() + kDenseSlack;
   if (objNum >= 0 && static_cast<size_t>(objNum) < limit) {
     if (static_cast<size_t>(objNum) >= FSeenDense.size())
       FSeenDense.resize(std::min(limit, std::max<size_t>(static_cast<size_t>(objNum) + 1, 2 * FSeenDense.size())));
@@ -205,17 +149,11 @@ void TPDFDocument::OnEntry(int32_t objNum, int64_t field2, int64_t field3, char 
   if (kind != 'n' && kind != 'c') return;
   if (IsSeen(objNum)) return;
   MarkSeen(objNum);
-  TXRefEntry entry;
-  entry.ObjNum = objNum;
-  if (kind == 'n') {
-    entry.GenNum = field3 > INT32_MAX ? -1 : static_cast<int32_t>(field3);
-    entry.Offset = field2;
-  } else {
-    entry.Compressed = true;
-    entry.ObjStmNum = field2 > INT32_MAX ? -1 : static_cast<int32_t>(field2);
-    entry.ObjStmIndex = field3 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(field3);
-  }
-  Entries.push_back(entry);
+  if (kind == 'n')
+    Objects.AppendPlain(objNum, field3 > INT32_MAX ? -1 : static_cast<int32_t>(field3), field2);
+  else
+    Objects.AppendCompressed(objNum, field2 > INT32_MAX ? -1 : static_cast<int32_t>(field2),
+                             field3 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(field3));
 }
 
 void TPDFDocument::OnTrailer(const std::string& text) {
@@ -233,48 +171,19 @@ bool TPDFDocument::ReadXRef() {
     OnEntry(objNum, field2, field3, kind);
   };
   reader.OnTrailer = [this](const std::string& text) { OnTrailer(text); };
-  reader.MaxEntries = std::max<int64_t>(kMinEntryBound, static_cast<int64_t>(FileText.size()));
+  reader.MaxEntries = std::max<int64_t>(kMinEntryBound, FileText.Size());
   Entries.clear();
+  Objects.Clear();
+  // Room for as many objects as a classic table of the file's size could list (address
+  // space only until used), so the slots are not copied as they grow.
+  Objects.ReserveSlots(static_cast<size_t>(std::min<int64_t>(FileText.Size() / 20 + 64, kReserveEntries)));
   FSeenDense.clear();
   FSeenSparse.clear();
   FTrailerTaken = false;
   const bool ok = reader.ReadSection(reader.FindStartXRef());
   if (!FTrailerTaken) Trailer = Structure->NewDictionary();
-  BuildObjects();
+  Objects.Build(FileText.Size());
   return ok;
-}
-
-// The store in file order: entries sorted by offset (compressed ones, at offset 0, first);
-// each object's text runs up to the next object's start, the last one to the end of file.
-void TPDFDocument::BuildObjects() {
-  std::vector<const TXRefEntry*> sorted;
-  sorted.reserve(Entries.size());
-  for (const TXRefEntry& entry : Entries)
-    if (entry.GenNum >= 0) sorted.push_back(&entry);
-  std::stable_sort(sorted.begin(), sorted.end(),
-                   [](const TXRefEntry* a, const TXRefEntry* b) { return a->Offset < b->Offset; });
-
-  FFileRecords.clear();
-  FFileRecords.resize(sorted.size());
-  Objects.reserve(Objects.size() + sorted.size());
-  FIndex.Reserve(static_cast<int32_t>(std::min<size_t>(sorted.size() * 2 + 1, INT32_MAX)));
-  const int64_t fileSize = static_cast<int64_t>(FileText.size());
-  for (size_t i = 0; i < sorted.size(); ++i) {
-    const TXRefEntry& entry = *sorted[i];
-    TPDFIndObj& object = FFileRecords[i];
-    object.Document = this;
-    object.ObjNum = entry.ObjNum;
-    object.GenNum = entry.GenNum;
-    object.Offset = entry.Offset;
-    object.Compressed = entry.Compressed;
-    object.ObjStmNum = entry.ObjStmNum;
-    object.ObjStmIndex = entry.ObjStmIndex;
-    const int64_t end = i + 1 < sorted.size() ? sorted[i + 1]->Offset : fileSize;
-    object.RawLength = end - entry.Offset;
-    Objects.push_back(&object);
-    FIndex.Insert(&object);
-    FMaxObjNum = std::max(FMaxObjNum, object.ObjNum);
-  }
 }
 
 void TPDFDocument::BuildPageTree(bool withRemove) {
@@ -290,7 +199,8 @@ void TPDFDocument::BuildPageTree(bool withRemove) {
 // that a saved copy no longer claims to be linearized.
 bool TPDFDocument::CheckLinearization() {
   Linearized = false;
-  std::string_view head = std::string_view(FileText).substr(0, kHeaderScan);
+  std::string buffer;
+  std::string_view head = FileText.Read(0, kHeaderScan, buffer);
   if (head.find("/Linearized") == std::string_view::npos) return true;
   const size_t obj = head.find(" obj");
   if (obj == std::string_view::npos) return true;
@@ -317,13 +227,16 @@ bool TPDFDocument::CheckLinearization() {
 
 // ---- The store ----
 
-TPDFIndObj* TPDFDocument::FindObject(int32_t objNum, int32_t genNum) const { return FIndex.Find(objNum, genNum); }
+TPDFIndObj* TPDFDocument::FindObject(int32_t objNum, int32_t genNum) {
+  TPDFIndObj* object = Objects.Find(objNum);
+  return object && object->GenNum == genNum ? object : nullptr;
+}
 
 int32_t TPDFDocument::NextObjectNumber() const {
-  if (FMaxObjNum < INT32_MAX) return FMaxObjNum + 1;
-  // Every number up to the top is taken by name: the lowest number not in use serves.
+  if (Objects.MaxObjNum() < INT32_MAX) return Objects.MaxObjNum() + 1;
+  // The highest number is taken: the lowest number not in use serves.
   int32_t n = 1;
-  while (FIndex.Find(n, 0) || FIndex.Find(n, -1)) ++n;
+  while (Objects.HasNumber(n)) ++n;
   return n;
 }
 
@@ -337,10 +250,7 @@ TPDFIndObj* TPDFDocument::AddObject(TPDFObject* value) {
   object->Loaded = true;
   object->Value = value;
   if (value) value->SetIndirect(object->ObjNum, 0);
-  FAddedRecords.push_back(std::move(record));
-  Objects.push_back(object);
-  FIndex.Insert(object);
-  FMaxObjNum = std::max(FMaxObjNum, object->ObjNum);
+  Objects.Add(std::move(record));
   As<TPDFNumeric>(Trailer->GetValue("Size"))->Value = static_cast<double>(object->ObjNum) + 1;
   return object;
 }
@@ -353,18 +263,12 @@ TPDFIndRef* TPDFDocument::AddObjectRef(TPDFObject* value) {
 void TPDFDocument::RemoveObject(int32_t objNum, int32_t genNum) {
   TPDFIndObj* object = FindObject(objNum, genNum);
   if (!object) return;
-  FIndex.Remove(object);
-  auto at = std::find(Objects.begin(), Objects.end(), object);
-  if (at != Objects.end()) Objects.erase(at);
+  Objects.Remove(object);
   FObjStms.erase(object);
-  if (object->ObjNum == FMaxObjNum) {
-    FMaxObjNum = 0;
-    for (const TPDFIndObj* other : Objects) FMaxObjNum = std::max(FMaxObjNum, other->ObjNum);
-  }
 }
 
 int32_t TPDFDocument::CheckObjects() {
-  for (size_t i = 0; i < Objects.size(); ++i) GetLoadedValue(Objects[i]);
+  for (TPDFIndObj* object : Objects) GetLoadedValue(object);
   return 1;
 }
 

@@ -12,65 +12,22 @@
 #include <unordered_set>
 #include <vector>
 
+#include "uPDFFileBytes.h"
+#include "uPDFObjectStore.h"
 #include "uPDFPageTree.h"
 #include "uPDFStructure.h"
 
 class TPDFDocument;
 
-// One cross-reference entry taken into the store.
+// One cross-reference entry (the writer's bookkeeping of the objects it writes).
 struct TXRefEntry {
   int32_t ObjNum = 0;
-  int32_t GenNum = 0;       // 0 for compressed objects
-  int64_t Offset = 0;       // byte offset in the file; 0 for compressed objects
-  bool InUse = true;
-  bool Compressed = false;  // the entry came from a type-2 cross-reference stream entry
-  int32_t ObjStmNum = 0;    // object stream holding a compressed object (-1: none can)
-  int32_t ObjStmIndex = 0;  // index inside that object stream
-};
-
-// One indirect object of the store.
-class TPDFIndObj {
- public:
-  TPDFDocument* Document = nullptr;
-  int32_t ObjNum = 0;
   int32_t GenNum = 0;
-  bool Loaded = false;           // Value has been produced (set before parsing starts)
-  TPDFObject* Value = nullptr;   // owned by the document's structure
-  int64_t Offset = 0;            // start of the object's text in the file bytes
-  int64_t RawLength = 0;         // length of that text
-  bool Decrypted = false;        // strings and streams of Value are plain text
-  bool Swapped = false;          // Value was replaced by its text in CachedText
-  bool InTempFile = false;       // the swapped text lives in the swap file
-  bool Compressed = false;       // the object lives in an object stream
-  std::string CachedText;
+  int64_t Offset = 0;
+  bool InUse = true;
+  bool Compressed = false;
   int32_t ObjStmNum = 0;
   int32_t ObjStmIndex = 0;
-
- private:
-  friend class TPDFObjectIndex;
-  TPDFIndObj* FNextSameNumber = nullptr;  // the next object of the store with this number
-};
-
-// Finds the objects of a store by number in constant time. Objects that share a number
-// are chained in store order, so a lookup gives the same first match as a scan of the store.
-class TPDFObjectIndex {
- public:
-  void Clear();
-  // Appends the object at the end of its number's chain.
-  void Insert(TPDFIndObj* object);
-  void Remove(TPDFIndObj* object);
-  TPDFIndObj* Find(int32_t objNum, int32_t genNum) const;
-  // Room for numbers below this count in the dense table.
-  void Reserve(int32_t numbers);
-
- private:
-  TPDFIndObj*& Head(int32_t objNum);
-  TPDFIndObj* FirstOf(int32_t objNum) const;
-
-  // Numbers below FDense.size() live in FDense, all others in FSparse.
-  std::vector<TPDFIndObj*> FDense;
-  std::unordered_map<int32_t, TPDFIndObj*> FSparse;
-  int64_t FCount = 0;
 };
 
 class TPDFDocument {
@@ -82,15 +39,17 @@ class TPDFDocument {
 
   // ---- Loading ----
   // Reads the rest of the stream as the file; false (and the document cleared) when it is
-  // not a readable PDF. Both end by remembering the empty password.
+  // not a readable PDF. All three end by remembering the empty password.
   bool LoadFromStream(std::istream& stream);
   bool LoadFromString(std::string text);
+  // Loads a file whose bytes are read on demand through source.
+  bool LoadFromSource(std::unique_ptr<TPDFFileBytes::TSource> source);
   bool ParseDocument();
   bool ReadHeader();
   bool ReadXRef();
 
   // ---- Object store ----
-  TPDFIndObj* FindObject(int32_t objNum, int32_t genNum) const;
+  TPDFIndObj* FindObject(int32_t objNum, int32_t genNum);
   // The object's value, parsed first when it is not loaded yet.
   TPDFObject* GetLoadedValue(TPDFIndObj* object);
   TPDFIndObj* AddObject(TPDFObject* value);
@@ -121,12 +80,12 @@ class TPDFDocument {
   TPDFArray* EnsureID();
 
   // ---- Fields ----
-  std::string FileText;
+  TPDFFileBytes FileText;
   std::string Version;
   std::unique_ptr<TPDFStructure> Structure;
   TPDFDictionary* Trailer = nullptr;
-  std::vector<TPDFIndObj*> Objects;  // the store in file order, added objects last
-  std::vector<TXRefEntry> Entries;
+  TPDFObjectStore Objects{this};     // the store in file order, added objects last
+  std::vector<TXRefEntry> Entries;   // empty after a load; the writer's bookkeeping
   std::unique_ptr<TPDFPageTree> PageTree;
   bool Linearized = false;
   std::string TempFileName;
@@ -161,9 +120,9 @@ class TPDFDocument {
 
  private:
   void InstallCallbacks();
+  bool LoadBytes();
   void OnEntry(int32_t objNum, int64_t field2, int64_t field3, char kind);
   void OnTrailer(const std::string& text);
-  void BuildObjects();
   void BuildPageTree(bool withRemove);
   bool CheckLinearization();
   void ResetSecurity();
@@ -175,13 +134,6 @@ class TPDFDocument {
   int32_t NextObjectNumber() const;
   bool IsSeen(int32_t objNum) const;
   void MarkSeen(int32_t objNum);
-
-  // Records of the objects read from the file (made once per load, never moved) and of
-  // the objects added later; Objects lists them in store order.
-  std::vector<TPDFIndObj> FFileRecords;
-  std::vector<std::unique_ptr<TPDFIndObj>> FAddedRecords;
-  TPDFObjectIndex FIndex;
-  int32_t FMaxObjNum = 0;
 
   // Object numbers already taken from the cross-reference chain: a dense bit table for
   // small numbers, a hash set for the rest.

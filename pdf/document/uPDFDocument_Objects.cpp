@@ -46,12 +46,8 @@ TPDFObject* TPDFDocument::LoadObject(TPDFIndObj* object) {
   TDepthGuard guard(FLoadDepth);
   TPDFObject* value = nullptr;
   if (!object->Compressed && !object->Swapped) {
-    const int64_t size = static_cast<int64_t>(FileText.size());
-    std::string_view text;
-    if (object->Offset >= 0 && object->Offset < size && object->RawLength > 0)
-      text = std::string_view(FileText).substr(static_cast<size_t>(object->Offset),
-                                               static_cast<size_t>(std::min(object->RawLength, size - object->Offset)));
-    value = ParseObjectText(object, text);
+    std::string buffer;
+    value = ParseObjectText(object, FileText.Read(object->Offset, object->RawLength, buffer));
   } else {
     const std::string text = RawText(object);
     value = ParseObjectText(object, text);
@@ -65,10 +61,8 @@ TPDFObject* TPDFDocument::LoadObject(TPDFIndObj* object) {
 std::string TPDFDocument::RawText(TPDFIndObj* object) {
   if (object->Swapped) return object->CachedText;
   if (object->Compressed) return CompressedText(object);
-  const int64_t size = static_cast<int64_t>(FileText.size());
-  if (object->Offset < 0 || object->Offset >= size || object->RawLength <= 0) return std::string();
-  return FileText.substr(static_cast<size_t>(object->Offset),
-                         static_cast<size_t>(std::min(object->RawLength, size - object->Offset)));
+  if (object->Offset < 0) return std::string();
+  return FileText.Copy(object->Offset, object->RawLength);
 }
 
 // "n g obj" with the numbers the store expects, then the value; anything else is null.
@@ -103,7 +97,7 @@ TPDFObject* TPDFDocument::ParseObjectText(TPDFIndObj* object, std::string_view t
   }
   if (!value) return Structure->NewNull();
   if (TPDFDictionary* dict = As<TPDFDictionary>(value))
-    if (TPDFStream* stream = MakeStream(dict, text)) return stream;
+    if (TPDFObject* stream = MakeStream(dict, text)) return stream;
   return value;
 }
 

@@ -46,7 +46,8 @@ int32_t TPDFDocument::SecurityKind() {
 }
 
 void TPDFDocument::RememberPassword(const std::string& password) {
-  StoredPassword = SecurityKind() == 0 && password.empty() ? "!" : "";
+  StoredPassword.clear();
+  if (SecurityKind() == 0 && password.empty()) StoredPassword.push_back('!');
 }
 
 void TPDFDocument::DecryptObject(TPDFIndObj* object) { GetLoadedValue(object); }

@@ -22,6 +22,7 @@ constexpr int64_t kHeaderWindow = 20;
 constexpr int64_t kEntrySize = 20;
 constexpr int64_t kTrailerWindow = 2048;
 constexpr int kMaxFieldWidth = 8;
+constexpr int64_t kEntriesPerRead = 4096;
 
 // Big-endian unsigned field of width 1..8 at data[pos]; the caller made sure it fits.
 int64_t ReadField(std::string_view data, size_t pos, int width) {
@@ -35,23 +36,17 @@ int FieldBytes(int64_t width) { return width >= 1 && width <= kMaxFieldWidth ? s
 
 }  // namespace
 
-std::string_view TPDFXRefReader::ReadAt(int64_t position, int64_t count) const {
-  const int64_t size = static_cast<int64_t>(Stream.size());
-  if (position < 0) position = 0;
-  if (count <= 0 || position >= size) return {};
-  count = std::min(count, size - position);
-  return Stream.substr(static_cast<size_t>(position), static_cast<size_t>(count));
-}
-
 int64_t TPDFXRefReader::FindStartXRef() const {
-  const int64_t size = static_cast<int64_t>(Stream.size());
+  const int64_t size = Stream.Size();
   const int64_t tailStart = std::max<int64_t>(0, size - kTailSize);
-  std::string_view tail = ReadAt(tailStart, size - tailStart);
+  std::string tailBuffer;
+  std::string_view tail = ReadAt(tailStart, size - tailStart, tailBuffer);
   size_t eof = tail.rfind("%%EOF");
   if (eof == std::string_view::npos) return 0;
   const int64_t eofOffset = tailStart + static_cast<int64_t>(eof);
   const int64_t before = std::min(eofOffset, kStartXRefScan);
-  std::string_view text = ReadAt(eofOffset - before, before);
+  std::string textBuffer;
+  std::string_view text = ReadAt(eofOffset - before, before, textBuffer);
   size_t end = text.size();
   while (end > 0 && IsWhite(text[end - 1])) --end;
   size_t start = end;
@@ -85,7 +80,8 @@ bool TPDFXRefReader::ReadChain(int64_t offset, int depth) {
 
 TPDFXRefReader::TStep TPDFXRefReader::ReadOne(int64_t offset, int depth) {
   const int64_t windowStart = offset < kSectionLead ? 0 : offset - kSectionLead;
-  std::string_view window = ReadAt(windowStart, kSectionWindow);
+  std::string buffer;
+  std::string_view window = ReadAt(windowStart, kSectionWindow, buffer);
   size_t txref = window.find("txref");
   size_t xref = window.find("xref");
   size_t obj = window.find(" obj");
@@ -104,8 +100,10 @@ void TPDFXRefReader::Report(int32_t objNum, int64_t field2, int64_t field3, char
 
 TPDFXRefReader::TStep TPDFXRefReader::ReadTable(int64_t position, int depth) {
   // Subsections: a header of two numbers, then count entries of exactly 20 bytes.
+  std::string buffer;
+  std::string blockBuffer;
   for (;;) {
-    std::string_view header = ReadAt(position, kHeaderWindow);
+    std::string_view header = ReadAt(position, kHeaderWindow, buffer);
     if (header.find("trailer") != std::string_view::npos) break;
     size_t i = 0;
     auto skipToDigit = [&] {
@@ -134,23 +132,32 @@ TPDFXRefReader::TStep TPDFXRefReader::ReadTable(int64_t position, int depth) {
     position += static_cast<int64_t>(i);
     if (first < 0 || count <= 0) break;
 
-    std::string_view block = ReadAt(position, count * kEntrySize);
-    const int64_t whole = static_cast<int64_t>(block.size() + 2) / kEntrySize;  // entries whose kind byte is present
-    const int64_t present = std::min({count, whole, int64_t{INT32_MAX} - first + 1});
-    for (int64_t e = 0; e < present && FReported < MaxEntries; ++e) {
-      std::string_view entry = block.substr(static_cast<size_t>(e * kEntrySize));
-      const int64_t offset = DigitsValue(entry.substr(0, 10), 0);
-      const int64_t generation = DigitsValue(entry.substr(11, 5), 0);
-      Report(static_cast<int32_t>(first + e), offset, generation, entry[17]);
+    // The entries, a block at a time; an entry counts when its kind byte was read.
+    const int64_t present = std::min(count, int64_t{INT32_MAX} - first + 1);
+    for (int64_t done = 0; done < present && FReported < MaxEntries;) {
+      const int64_t step = std::min(present - done, kEntriesPerRead);
+      std::string_view block = ReadAt(position + done * kEntrySize, step * kEntrySize, blockBuffer);
+      const int64_t whole = std::min(step, static_cast<int64_t>(block.size() + 2) / kEntrySize);
+      for (int64_t e = 0; e < whole && FReported < MaxEntries; ++e) {
+        std::string_view entry = block.substr(static_cast<size_t>(e * kEntrySize));
+        const int64_t offset = DigitsValue(entry.substr(0, 10), 0);
+        const int64_t generation = DigitsValue(entry.substr(11, 5), 0);
+        Report(static_cast<int32_t>(first + done + e), offset, generation, entry[17]);
+      }
+      if (whole < step) break;
+      done += step;
     }
     position += count * kEntrySize;
   }
 
-  // The trailer: the dictionary after "trailer" and the one byte that follows it.
-  std::string_view window = ReadAt(position, kTrailerWindow);
+  // The trailer: the dictionary after "trailer" and the one white-space byte that follows it
+  // ("trailer<<" is a trailer too).
+  std::string_view window = ReadAt(position, kTrailerWindow, buffer);
   size_t keyword = window.find("trailer");
   if (keyword == std::string_view::npos) return {};
-  std::string_view rest = window.substr(std::min(window.size(), keyword + 8));
+  size_t skip = keyword + 7;
+  if (skip < window.size() && IsWhite(window[skip])) ++skip;
+  std::string_view rest = window.substr(skip);
   if (rest.find("<<") == std::string_view::npos || rest.find(">>") == std::string_view::npos) return {};
   TPDFStructure structure;
   TPDFDictionary* trailer = As<TPDFDictionary>(structure.Parse(rest.data(), rest.size()));
@@ -165,7 +172,8 @@ TPDFXRefReader::TStep TPDFXRefReader::ReadTable(int64_t position, int depth) {
 }
 
 TPDFXRefReader::TStep TPDFXRefReader::ReadXRefStream(int64_t position) {
-  std::string_view window = ReadAt(position, kTrailerWindow);
+  std::string buffer;
+  std::string_view window = ReadAt(position, kTrailerWindow, buffer);
   TPDFStructure structure;
   TPDFDictionary* dict = As<TPDFDictionary>(structure.Parse(window.data(), window.size()));
   if (!dict || dict->GetTypeName() != "XRef" || !As<TPDFNumeric>(dict->GetValue("Size"))) return {};
@@ -209,9 +217,11 @@ TPDFXRefReader::TStep TPDFXRefReader::ReadXRefStream(int64_t position) {
       if (text[streamAt + 6] == '\n') dataStart += 1;
       else if (text[streamAt + 6] == '\r') dataStart += 2;
     }
-    std::string_view raw = ReadAt(dataStart, pdfdoc::ToInt64(lengthValue->Value));
+    std::string dataBuffer;
+    std::string_view raw = ReadAt(dataStart, pdfdoc::ToInt64(lengthValue->Value), dataBuffer);
     if (!raw.empty()) {
-      TPDFStream* stream = structure.NewStream(std::string(raw));
+      TPDFStream* stream = structure.NewStream(std::string());
+      stream->Data.assign(raw);
       stream->SetDictionary(dict);
       const std::string decoded = stream->GetDecoded();
       const std::string_view data(decoded);

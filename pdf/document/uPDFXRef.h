@@ -9,6 +9,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "uPDFFileBytes.h"
+
 class TPDFXRefReader {
  public:
   // Receives one entry: object number, field 2, field 3 and the kind:
@@ -23,7 +25,7 @@ class TPDFXRefReader {
   static constexpr int kMaxNesting = 64;
 
   // Binds the reader to the bytes of the whole file; the bytes must outlive the reader.
-  explicit TPDFXRefReader(std::string_view stream) : Stream(stream) {}
+  explicit TPDFXRefReader(const TPDFFileBytes& stream) : Stream(stream) {}
 
   // Offset of the newest section: the digits in front of the last "%%EOF" in the file's
   // last 1024 bytes (white space between them skipped); 0 when there are none.
@@ -32,10 +34,13 @@ class TPDFXRefReader {
   // when the chain ended properly. A chain that comes back to an offset already read stops
   // there: the repeated link counts as read (true) unless that section had failed to read.
   bool ReadSection(int64_t offset);
-  // Up to count bytes from position (a negative position reads from 0; cut at the end).
-  std::string_view ReadAt(int64_t position, int64_t count) const;
+  // Up to count bytes from position (a negative position reads from 0; cut at the end); the
+  // view may show buffer (see TPDFFileBytes::Read).
+  std::string_view ReadAt(int64_t position, int64_t count, std::string& buffer) const {
+    return Stream.Read(position, count, buffer);
+  }
 
-  std::string_view Stream;
+  const TPDFFileBytes& Stream;
   TEntryEvent OnEntry;
   TTrailerEvent OnTrailer;
   // The reader stops reporting entries after this many (a bound for hostile input).
