@@ -108,7 +108,8 @@ w.b += b"\n% trailing bytes after the end marker\n" * 4
 w.save("doc_update.pdf")
 
 # doc_edges.pdf: objects that load as null or without data. Objects 3 and 4 share one
-# offset; the entry of object 8 points at object 7; object 9's /Length is a reference to a
+# offset; the entry of object 8 points at a stray text of object 7 (listed elsewhere);
+# object 9's /Length is a reference to a
 # number; object 11's /Length names a missing object; object 13's "stream" keyword is
 # followed by a blank before the end-of-line.
 w = Writer()
@@ -117,13 +118,15 @@ w.obj(2, b"<< /Type /Pages /Count 1 /Kids [6 0 R] >>")
 w.obj(3, b"(three)")
 w.obj(6, b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >>")
 w.obj(7, b"(seven)")
+stray = len(w.b)
+w.b += b"7 0 obj\n(stray seven)\nendobj\n"
 payload = bytes(range(256)) * 4 + b"tail"
 w.stream(9, payload, length=b"10 0 R")
 w.obj(10, b"%d" % len(payload))
 w.stream(11, b"data of a stream without a length", length=b"99 0 R")
 w.obj(13, b"<< /Length 4 >>\nstream \nabcd\nendstream")
 w.off[4] = w.off[3]
-w.off[8] = w.off[7]
+w.off[8] = stray
 w.trailer(b"<< /Size 14 /Root 1 0 R >>", w.table(range(1, 14)))
 w.save("doc_edges.pdf")
 
