@@ -384,6 +384,7 @@ void TPDFStructure::Clear() {
 }
 
 void TPDFStructure::Register(std::unique_ptr<TPDFObject> object) {
+  if (!object) return;  // every live slot holds an object
   if (FReserve < 100) Reserve(1000);
   FObjects[static_cast<size_t>(Count())] = std::move(object);
   --FReserve;

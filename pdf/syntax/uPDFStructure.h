@@ -287,7 +287,9 @@ class TPDFStructure {
 
   void ShiftReferences(int32_t delta, bool zeroGenerations);
 
-  // Reads the first PDF object of text; none when there is none.
+  // Reads the first PDF object of text; none when there is none. An integer wider than 32 bits
+  // keeps its value (exactly up to 2^53); the two numbers of a reference read as 0 when they do
+  // not fit 32 bits.
   TPDFObject* Parse(const std::string& text);
   TPDFObject* Parse(const char* text, size_t length);
 
