@@ -1,6 +1,7 @@
 // TPDFDocument: the security state as far as loading needs it. The trailer's /Encrypt is
 // evaluated into the security kind; password checks and decryption of objects are not done
 // here yet, so an encrypted document loads with its objects as stored.
+#include "uPDFDigest.h"
 #include "uPDFDocument.h"
 #include "uPDFExtra.h"
 
@@ -57,8 +58,8 @@ void TPDFDocument::DecryptTree(int32_t objNum, int32_t genNum) { GetLoadedValue(
 TPDFArray* TPDFDocument::EnsureID() {
   if (TPDFArray* id = As<TPDFArray>(Trailer->GetValue("ID"))) return id;
   Trailer->Remove("ID");
-  const std::string stamp = PdfDateNow();
-  TPDFArray* id = Structure->NewArrayOf({Structure->NewString(stamp, 1), Structure->NewString(stamp, 1)});
+  const std::string digest = MD5Digest(PdfDateNow());
+  TPDFArray* id = Structure->NewArrayOf({Structure->NewString(digest, 1), Structure->NewString(digest, 1)});
   Trailer->SetValue("ID", id);
   return id;
 }

@@ -53,7 +53,10 @@ void TPDFObjectStore::Clear() {
   FMaxObjNum = 0;
 }
 
-void TPDFObjectStore::ReserveSlots(size_t count) { FPlain.reserve(count); }
+void TPDFObjectStore::ReserveSlots(size_t count) {
+  FPlain.reserve(count);
+  FCompressed.reserve(count);
+}
 
 void TPDFObjectStore::AppendPlain(int32_t objNum, int32_t genNum, int64_t offset) {
   if (genNum >= 0) FPlain.push_back({offset, objNum, genNum});

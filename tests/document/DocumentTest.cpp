@@ -279,7 +279,9 @@ TEST(Document, Headers) {
     pdf.Obj(1, "<< /Type /Catalog >>");
     TPDFDocument doc;
     EXPECT_EQ(doc.LoadFromString(pdf.Finish()), c.Loads) << c.Header;
-    if (c.Loads) EXPECT_EQ(doc.Version, c.Version) << c.Header;
+    if (c.Loads) {
+      EXPECT_EQ(doc.Version, c.Version) << c.Header;
+    }
   }
 }
 

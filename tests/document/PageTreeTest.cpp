@@ -86,8 +86,9 @@ TEST(PageTree, PageSizes) {
     EXPECT_DOUBLE_EQ(doc->PageTree->GetPageWidth(), c.Width) << c.Page;
     EXPECT_DOUBLE_EQ(doc->PageTree->GetPageHeight(), c.Height) << c.Page;
     // An inherited box is read, not copied onto the page.
-    if (!c.Parent.empty() && c.Page.find("MediaBox") == std::string::npos)
+    if (!c.Parent.empty() && c.Page.find("MediaBox") == std::string::npos) {
       EXPECT_EQ(doc->PageTree->CurrentPageDict->IndexOf("MediaBox"), -1);
+    }
   }
 }
 
