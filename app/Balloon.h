@@ -11,10 +11,11 @@
 class QLabel;
 class QTimer;
 
-enum TBalloonType { blnInfo, blnError, blnWarning };
-enum TBalloonHoriz { blnLeft, blnMiddle, blnRight };
-enum TBalloonVert { blnTop, blnCenter, blnBottom };
-enum TBalloonPosition { blnArrowTopLeft, blnArrowTopRight, blnArrowBottomLeft, blnArrowBottomRight };
+// Fixed to int, so that a stored value outside the list is still a valid value of its type.
+enum TBalloonType : int { blnInfo, blnError, blnWarning };
+enum TBalloonHoriz : int { blnLeft, blnMiddle, blnRight };
+enum TBalloonVert : int { blnTop, blnCenter, blnBottom };
+enum TBalloonPosition : int { blnArrowTopLeft, blnArrowTopRight, blnArrowBottomLeft, blnArrowBottomRight };
 
 class TBalloon : public QWidget {
   Q_OBJECT

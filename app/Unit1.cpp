@@ -75,6 +75,13 @@ void FitWidth(QWidget* widget, int room) {
   }
 }
 
+// A refused file operation leaves its output behind as an empty file; one the command created
+// is removed again, so a failed command leaves no empty PDF behind.
+void RemoveEmptyLeftover(const QString& output, bool existedBefore) {
+  const QFileInfo info(output);
+  if (!existedBefore && info.exists() && info.size() == 0) QFile::remove(output);
+}
+
 // The locale's long time format without its time-zone part.
 QString LongTimeFormat(const QLocale& locale) {
   QString format = locale.timeFormat(QLocale::LongFormat), out;
@@ -405,9 +412,11 @@ void TForm1::Encrypt() {
       library_->Permissions(box(1), box(3), box(2), box(4), box(5), box(6), box(7), box(1));
   const std::string owner = ToLibrary(ownerPassword_->text());
   const std::string user = ToLibrary(userPassword_->text());
+  const bool existed = QFileInfo::exists(output);
   const int32_t result = RunWithProgress("Encrypting...", [&] {
     return library_->EncryptFile(FileBytes(openFileName_), FileBytes(output), owner, user, 1, permissions);
   });
+  if (result != 1) RemoveEmptyLeftover(output, existed);
   Message(result == 1 ? "Success!" : "Failed");
 }
 
@@ -432,8 +441,10 @@ void TForm1::Decrypt() {
       return library_->DecryptFile(FileBytes(openFileName_), FileBytes(output), ToLibrary(password));
     });
   };
+  const bool existed = QFileInfo::exists(output);
   int32_t result = decrypt(user);
   if (result != 1 && !owner.isEmpty()) result = decrypt(owner);
+  if (result != 1) RemoveEmptyLeftover(output, existed);
   Message(result == 1 ? QStringLiteral("Done!") : "Failed: " + FileOperationFailure(library_->LastErrorCode()));
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <array>
 #include <deque>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -87,6 +88,7 @@ class FakeLibrary : public TLibrary {
   std::map<std::string, int32_t> decryptErrors;  // password -> error code; missing means success
   std::vector<int32_t> progressSteps;            // reported during EncryptFile/DecryptFile
   std::function<void()> duringFileOperation;     // runs inside EncryptFile/DecryptFile
+  bool leavesEmptyOutput = false;                // a failed file operation leaves an empty output
 
   std::vector<std::string> calls;
   std::array<int32_t, 8> permissionArgs{};
@@ -146,6 +148,7 @@ class FakeLibrary : public TLibrary {
                     "," + std::to_string(perms) + ")");
     Report();
     lastError = encryptResult == 1 ? 0 : 406;
+    if (lastError != 0) LeaveEmpty(out);
     return encryptResult;
   }
   int32_t DecryptFile(const std::string& in, const std::string& out, const std::string& password) override {
@@ -153,6 +156,7 @@ class FakeLibrary : public TLibrary {
     Report();
     auto it = decryptErrors.find(password);
     lastError = it != decryptErrors.end() ? it->second : 0;
+    if (lastError != 0) LeaveEmpty(out);
     return lastError == 0 ? 1 : 0;
   }
   int32_t LastErrorCode() override { return lastError; }
@@ -169,6 +173,9 @@ class FakeLibrary : public TLibrary {
   }
 
  private:
+  void LeaveEmpty(const std::string& out) {
+    if (leavesEmptyOutput) std::ofstream(out, std::ios::trunc);
+  }
   void Report() {
     for (int32_t step : progressSteps)
       if (progress) progress(step);

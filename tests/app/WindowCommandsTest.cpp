@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <filesystem>
 
 #include "AppTestSupport.h"
 #include "TestSupport.h"
@@ -356,6 +357,31 @@ TEST(WindowDecrypt, TriesTheOwnerPasswordOnlyWhenTheUserPasswordFails) {
     EXPECT_EQ(h.lib->CallsOf("DecryptFile"), expectedCalls);
     EXPECT_EQ(h.dialogs.messages, c.messages);
   }
+}
+
+TEST(WindowFileOperations, AFailureLeavesNoEmptyOutputBehind) {
+  Harness h;
+  h.lib->encrypted = 1;
+  h.lib->leavesEmptyOutput = true;
+  OpenWith(h, SomeFile("leftover"));
+  const std::string dir = testsupport::TempDir("app_leftover_out");
+  const std::string refused = dir + "/refused.pdf", kept = dir + "/kept.pdf";
+  testsupport::WriteFile(kept, "");  // chosen by the user before: theirs to keep
+
+  h.lib->decryptErrors = {{"bad", 404}};
+  h.form->UserPasswordEdit()->setText("bad");
+  for (const std::string& out : {refused, kept}) {
+    h.dialogs.saveAnswers = {QString::fromStdString(out)};
+    h.form->Decrypt();
+  }
+  EXPECT_FALSE(std::filesystem::exists(refused));
+  EXPECT_TRUE(std::filesystem::exists(kept));
+
+  h.lib->encryptResult = 0;
+  h.dialogs.saveAnswers = {QString::fromStdString(refused)};
+  h.form->Encrypt();
+  EXPECT_FALSE(std::filesystem::exists(refused));
+  EXPECT_EQ(h.dialogs.messages.last(), "Failed");
 }
 
 TEST(WindowDecrypt, RefusesWhatTheWindowDoesNotShowAsEncrypted) {
