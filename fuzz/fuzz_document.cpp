@@ -1,0 +1,30 @@
+// Loading a whole document from arbitrary bytes, then selecting every page (up to a bound)
+// with its size and loading every object of the store: nothing may crash, hang or read
+// outside a buffer. Seeded from tests/data.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "uPDFDocument.h"
+
+namespace {
+
+constexpr int32_t kMaxPages = 1000;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  TPDFDocument doc;
+  if (!doc.LoadFromString(std::string(reinterpret_cast<const char*>(bytes), size))) return 0;
+  TPDFPageTree& tree = *doc.PageTree;
+  const int32_t pages = std::min(tree.GetPageCount(), kMaxPages);
+  for (int32_t page = 1; page <= pages; ++page) {
+    tree.ReportPageObject();
+    tree.SetCurrentPage(page);
+    (void)tree.GetPageWidth();
+    (void)tree.GetPageHeight();
+  }
+  doc.CheckObjects();
+  for (TPDFIndObj* object : doc.Objects) (void)doc.RawText(object);
+  return 0;
+}

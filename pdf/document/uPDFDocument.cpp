@@ -1,0 +1,317 @@
+// TPDFDocument: loading (header, cross-reference chain, object store, page tree,
+// linearization check), the store's bookkeeping, the catalog and the blank document.
+#include "uPDFDocument.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "uPDFDocNumbers.h"
+#include "uPDFExtra.h"
+#include "uPDFXRef.h"
+
+using pdfdoc::IsDigit;
+
+namespace {
+
+constexpr size_t kHeaderScan = 1024;
+// Entries the cross-reference reader reports at most: a bound for hostile input that
+// leaves room for any real file (at least one entry per byte of the file).
+constexpr int64_t kMinEntryBound = int64_t{1} << 20;
+// Numbers kept in the dense part of the seen-number table beyond four per entry taken.
+constexpr size_t kDenseSlack = 65536;
+// Entries reserved before the read at most.
+constexpr int64_t kReserveEntries = int64_t{1} << 22;
+
+bool IsVersionChar(char c) { return IsDigit(c) || c == '.'; }
+
+// The leading run of version characters in up to 10 bytes; accepted when it reads as a number.
+bool TakeVersion(std::string_view text, std::string& version) {
+  text = text.substr(0, 10);
+  size_t n = 0;
+  while (n < text.size() && IsVersionChar(text[n])) ++n;
+  std::string run(text.substr(0, n));
+  if (!IsNumberText(run)) return false;
+  version = run;
+  return true;
+}
+
+}  // namespace
+
+// ---- Construction and reset ----
+
+TPDFDocument::TPDFDocument() : Structure(std::make_unique<TPDFStructure>()) {
+  InstallCallbacks();
+  Trailer = Structure->NewDictionary();
+  PageTree = std::make_unique<TPDFPageTree>();
+}
+
+TPDFDocument::~TPDFDocument() {
+  // The page tree refers to values of the structure; it goes first.
+  PageTree.reset();
+}
+
+void TPDFDocument::InstallCallbacks() {
+  Structure->OnLookup = [this](TPDFIndRef*, int32_t objNum, int32_t genNum) -> TPDFObject* {
+    TPDFIndObj* object = FindObject(objNum, genNum);
+    return object ? GetLoadedValue(object) : nullptr;
+  };
+  Structure->OnNewIndirect = [this](TPDFObject* value) {
+    TPDFIndObj* object = AddObject(value);
+    return std::make_pair(object->ObjNum, object->GenNum);
+  };
+}
+
+void TPDFDocument::Clear() {
+  PageTree = std::make_unique<TPDFPageTree>();
+  Objects.Clear();
+  FObjStms.clear();
+  FObjStmBytes = 0;
+  Structure->Clear();
+  Trailer = Structure->NewDictionary();
+  FileText.Clear();
+  Linearized = false;
+  ResetSecurity();
+}
+
+// ---- Loading ----
+
+bool TPDFDocument::LoadFromStream(std::istream& stream) {
+  std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+  return LoadFromString(std::move(text));
+}
+
+bool TPDFDocument::LoadFromString(std::string text) {
+  Clear();
+  FileText.Assign(std::move(text));
+  return LoadBytes();
+}
+
+bool TPDFDocument::LoadFromSource(std::unique_ptr<TPDFFileBytes::TSource> source) {
+  Clear();
+  FileText.Attach(std::move(source));
+  return LoadBytes();
+}
+
+bool TPDFDocument::LoadBytes() {
+  bool ok = false;
+  try {
+    ok = ParseDocument();
+  } catch (...) {
+    ok = false;
+  }
+  if (!ok) Clear();
+  RememberPassword(std::string());
+  return ok;
+}
+
+bool TPDFDocument::ParseDocument() {
+  if (!ReadHeader() || !ReadXRef()) return false;
+  BuildPageTree(true);
+  return CheckLinearization();
+}
+
+bool TPDFDocument::ReadHeader() {
+  std::string buffer;
+  std::string_view head = FileText.Read(0, kHeaderScan, buffer);
+  bool accepted = false;
+  size_t pdf = head.find("%PDF-");
+  if (pdf != std::string_view::npos) accepted = TakeVersion(head.substr(pdf + 5), Version);
+  size_t ps = head.find("%!PS-Adobe-");
+  if (ps != std::string_view::npos) {
+    std::string_view after = head.substr(ps + 11, 20);
+    size_t marker = after.find("PDF-");
+    if (marker != std::string_view::npos) {
+      const size_t at = ps + 11 + marker + 4;
+      accepted = TakeVersion(head.substr(std::min(at, head.size())), Version) || accepted;
+    }
+  }
+  return accepted;
+}
+
+bool TPDFDocument::IsSeen(int32_t objNum) const {
+  if (objNum >= 0 && static_cast<size_t>(objNum) < FSeenDense.size() && FSeenDense[static_cast<size_t>(objNum)])
+    return true;
+  return !FSeenSparse.empty() && FSeenSparse.count(objNum) != 0;
+}
+
+void TPDFDocument::MarkSeen(int32_t objNum) {
+  const size_t limit = 4 * Objects.SlotCount() + kDenseSlack;
+  if (objNum >= 0 && static_cast<size_t>(objNum) < limit) {
+    if (static_cast<size_t>(objNum) >= FSeenDense.size())
+      FSeenDense.resize(std::min(limit, std::max<size_t>(static_cast<size_t>(objNum) + 1, 2 * FSeenDense.size())));
+    FSeenDense[static_cast<size_t>(objNum)] = true;
+  } else {
+    FSeenSparse.insert(objNum);
+  }
+}
+
+void TPDFDocument::OnEntry(int32_t objNum, int64_t field2, int64_t field3, char kind) {
+  if (kind != 'n' && kind != 'c') return;
+  if (IsSeen(objNum)) return;
+  MarkSeen(objNum);
+  if (kind == 'n')
+    Objects.AppendPlain(objNum, field3 > INT32_MAX ? -1 : static_cast<int32_t>(field3), field2);
+  else
+    Objects.AppendCompressed(objNum, field2 > INT32_MAX ? -1 : static_cast<int32_t>(field2),
+                             field3 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(field3));
+}
+
+void TPDFDocument::OnTrailer(const std::string& text) {
+  if (FTrailerTaken) return;
+  TPDFDictionary* trailer = As<TPDFDictionary>(Structure->Parse(text));
+  if (!trailer) return;
+  FTrailerTaken = true;
+  for (const char* key : {"Prev", "Type", "W", "Index", "Length", "Filter"}) trailer->Remove(key);
+  Trailer = trailer;
+}
+
+bool TPDFDocument::ReadXRef() {
+  TPDFXRefReader reader(FileText);
+  reader.OnEntry = [this](int32_t objNum, int64_t field2, int64_t field3, char kind) {
+    OnEntry(objNum, field2, field3, kind);
+  };
+  reader.OnTrailer = [this](const std::string& text) { OnTrailer(text); };
+  reader.MaxEntries = std::max<int64_t>(kMinEntryBound, FileText.Size());
+  Entries.clear();
+  Objects.Clear();
+  // Room for as many objects as a classic table of the file's size could list (address
+  // space only until used), so the slots are not copied as they grow.
+  Objects.ReserveSlots(static_cast<size_t>(std::min<int64_t>(FileText.Size() / 20 + 64, kReserveEntries)));
+  FSeenDense.clear();
+  FSeenSparse.clear();
+  FTrailerTaken = false;
+  const bool ok = reader.ReadSection(reader.FindStartXRef());
+  if (!FTrailerTaken) Trailer = Structure->NewDictionary();
+  Objects.Build(FileText.Size());
+  return ok;
+}
+
+void TPDFDocument::BuildPageTree(bool withRemove) {
+  PageTree = std::make_unique<TPDFPageTree>(PagesRoot());
+  PageTree->OnNeedObject = [this](int32_t objNum, int32_t genNum) { DecryptTree(objNum, genNum); };
+  if (withRemove)
+    PageTree->OnRemoveObject = [this](int32_t objNum, int32_t genNum) { RemoveObject(objNum, genNum); };
+  PageTree->SetCurrentPage(1);
+}
+
+// A file that names a linearization dictionary in its first 1024 bytes: the object in
+// front of the first " obj" there must exist; when it is that dictionary, it is emptied so
+// that a saved copy no longer claims to be linearized.
+bool TPDFDocument::CheckLinearization() {
+  Linearized = false;
+  std::string buffer;
+  std::string_view head = FileText.Read(0, kHeaderScan, buffer);
+  if (head.find("/Linearized") == std::string_view::npos) return true;
+  const size_t obj = head.find(" obj");
+  if (obj == std::string_view::npos) return true;
+  size_t p = obj;
+  const size_t genEnd = p;
+  while (p > 0 && IsDigit(head[p - 1])) --p;
+  const size_t genStart = p;
+  if (genStart == genEnd || p == 0) return true;
+  --p;  // the one separator between the two numbers
+  const size_t numEnd = p;
+  while (p > 0 && IsDigit(head[p - 1])) --p;
+  if (p == numEnd) return true;
+  const int64_t objNum = pdfdoc::DigitsValue(head.substr(p, numEnd - p), -1, INT32_MAX);
+  const int64_t genNum = pdfdoc::DigitsValue(head.substr(genStart, genEnd - genStart), -1, INT32_MAX);
+  TPDFIndObj* object = FindObject(static_cast<int32_t>(objNum), static_cast<int32_t>(genNum));
+  if (!object || objNum < 0 || genNum < 0) return false;
+  TPDFDictionary* dict = As<TPDFDictionary>(GetLoadedValue(object));
+  if (dict && dict->IndexOf("Linearized") >= 0) {
+    Linearized = true;
+    while (dict->Count() > 0) dict->Remove(dict->GetEntry(dict->Count() - 1).Key->Value);
+  }
+  return true;
+}
+
+// ---- The store ----
+
+TPDFIndObj* TPDFDocument::FindObject(int32_t objNum, int32_t genNum) {
+  TPDFIndObj* object = Objects.Find(objNum);
+  return object && object->GenNum == genNum ? object : nullptr;
+}
+
+int32_t TPDFDocument::NextObjectNumber() const {
+  if (Objects.MaxObjNum() < INT32_MAX) return Objects.MaxObjNum() + 1;
+  // The highest number is taken: the lowest number not in use serves.
+  int32_t n = 1;
+  while (Objects.HasNumber(n)) ++n;
+  return n;
+}
+
+TPDFIndObj* TPDFDocument::AddObject(TPDFObject* value) {
+  if (!As<TPDFNumeric>(Trailer->GetValue("Size"))) Trailer->SetValue("Size", Structure->NewNumeric(1));
+  auto record = std::make_unique<TPDFIndObj>();
+  TPDFIndObj* object = record.get();
+  object->Document = this;
+  object->ObjNum = NextObjectNumber();
+  object->GenNum = 0;
+  object->Loaded = true;
+  object->Value = value;
+  if (value) value->SetIndirect(object->ObjNum, 0);
+  Objects.Add(std::move(record));
+  As<TPDFNumeric>(Trailer->GetValue("Size"))->Value = static_cast<double>(object->ObjNum) + 1;
+  return object;
+}
+
+TPDFIndRef* TPDFDocument::AddObjectRef(TPDFObject* value) {
+  TPDFIndObj* object = AddObject(value);
+  return Structure->NewIndRef(object->ObjNum, object->GenNum);
+}
+
+void TPDFDocument::RemoveObject(int32_t objNum, int32_t genNum) {
+  TPDFIndObj* object = FindObject(objNum, genNum);
+  if (!object) return;
+  Objects.Remove(object);
+  FObjStms.erase(object);
+}
+
+int32_t TPDFDocument::CheckObjects() {
+  for (TPDFIndObj* object : Objects) GetLoadedValue(object);
+  return 1;
+}
+
+TPDFDictionary* TPDFDocument::Catalog() {
+  if (TPDFDictionary* catalog = As<TPDFDictionary>(Trailer->GetValue("Root", true))) return catalog;
+  TPDFDictionary* catalog = Structure->NewDictionary();
+  Trailer->SetValue("Root", AddObjectRef(catalog));
+  return catalog;
+}
+
+TPDFDictionary* TPDFDocument::PagesRoot() { return As<TPDFDictionary>(Catalog()->GetValue("Pages", true)); }
+
+// A one-page Letter document: 1 the page-tree root, 2 the page, 3 the catalog, 4 an empty
+// information dictionary.
+void TPDFDocument::NewBlank() {
+  Clear();
+  Version = "1.4";
+  TPDFStructure& s = *Structure;
+  TPDFDictionary* pages = s.NewDictionary();
+  pages->SetValue("Type", s.KeyName("Pages"));
+  pages->SetValue("Count", s.NewNumeric(1));
+  pages->SetValue("Kids", s.NewArrayOf({s.NewIndRef(2, 0)}));
+  AddObject(pages);
+
+  TPDFDictionary* page = s.NewDictionary();
+  page->SetValue("Type", s.KeyName("Page"));
+  page->SetValue("Parent", s.NewIndRef(1, 0));
+  page->SetValue("MediaBox", s.NewIntegerArray({0, 0, 612, 792}));
+  page->SetValue("CropBox", s.NewIntegerArray({0, 0, 612, 792}));
+  TPDFDictionary* resources = s.NewDictionary();
+  resources->SetValue("ProcSet", s.NewArrayOf({s.KeyName("PDF"), s.KeyName("Text"), s.KeyName("ImageB"),
+                                               s.KeyName("ImageC"), s.KeyName("ImageI")}));
+  page->SetValue("Resources", resources);
+  AddObject(page);
+
+  TPDFDictionary* catalog = s.NewDictionary();
+  catalog->SetValue("Type", s.KeyName("Catalog"));
+  catalog->SetValue("Pages", s.NewIndRef(1, 0));
+  AddObject(catalog);
+  AddObject(s.NewDictionary());
+
+  Trailer->SetValue("Root", s.NewIndRef(3, 0));
+  Trailer->SetValue("Info", s.NewIndRef(4, 0));
+  EnsureID();
+  BuildPageTree(false);
+}
