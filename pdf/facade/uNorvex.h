@@ -44,7 +44,20 @@ class TNorvex {
   int32_t Permissions(int32_t print, int32_t copy, int32_t modify, int32_t annotate, int32_t fillForms,
                       int32_t accessibility, int32_t assemble, int32_t highQualityPrint) const;
 
+  // --- File encryption and decryption (uNorvex_FileCrypt.cpp) ---
+  // Writes an encrypted copy of an unencrypted file (strength 0: 40-bit, 1: 128-bit; permissions
+  // packed by Permissions). The output is replaced only when the copy is complete.
+  // Codes: 401 input cannot be opened, 402 output cannot be replaced (or names the input),
+  // 403 writing failed, 406 already encrypted, 407 bad strength, 408 bad permission value,
+  // 409 not a PDF / no readable cross-reference data.
+  int32_t EncryptFile(const std::string& input, const std::string& output, const std::string& ownerPassword,
+                      const std::string& userPassword, int32_t strength, int32_t permissions);
+  // Writes a decrypted copy given the user or the owner password. Codes as EncryptFile, and
+  // 404 the password is neither, 405 the input is not encrypted with the standard handler.
+  int32_t DecryptFile(const std::string& input, const std::string& output, const std::string& password);
+
  private:
+  class TFileCopy;
   void SetError(int32_t code) { FLastErrorCode = code; }
 
   int32_t FLastErrorCode = 0;
