@@ -10,7 +10,13 @@
 // file (uNorvex_<family>.cpp).
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
+
+class TSmartPDFLink;
+class TPDFIndRef;
 
 class TNorvex {
  public:
@@ -44,6 +50,19 @@ class TNorvex {
   int32_t Permissions(int32_t print, int32_t copy, int32_t modify, int32_t annotate, int32_t fillForms,
                       int32_t accessibility, int32_t assemble, int32_t highQualityPrint) const;
 
+  // --- Direct access: open, close, page queries (uNorvex_DirectAccess.cpp) ---
+  // File and page handles are non-zero values from a counter, never reused while the handle
+  // they name is open, and looked up in the handle table before anything is touched.
+  // None of these sets the last error code.
+  int32_t DAOpenFile(const std::string& fileName, const std::string& password);
+  int32_t DACloseFile(int32_t fileHandle);
+  int32_t DAGetPageCount(int32_t fileHandle);
+  int32_t DAFindPage(int32_t fileHandle, int32_t page);
+  double DAGetPageWidth(int32_t fileHandle, int32_t pageRef);
+  double DAGetPageHeight(int32_t fileHandle, int32_t pageRef);
+  // Number of direct-access handles open.
+  int32_t DAHandleCount() const { return static_cast<int32_t>(FDAHandles.size()); }
+
   // --- File encryption and decryption (uNorvex_FileCrypt.cpp) ---
   // Writes an encrypted copy of an unencrypted file (strength 0: 40-bit, 1: 128-bit; permissions
   // packed by Permissions). The output is replaced only when the copy is complete.
@@ -60,6 +79,25 @@ class TNorvex {
   class TFileCopy;
   void SetError(int32_t code) { FLastErrorCode = code; }
 
+  // One open direct-access handle and the page handles DAFindPage gave out for it.
+  struct TDAHandle {
+    TDAHandle();
+    TDAHandle(TDAHandle&&) noexcept;
+    TDAHandle& operator=(TDAHandle&&) noexcept;
+    ~TDAHandle();
+    int32_t Value = 0;
+    std::unique_ptr<TSmartPDFLink> Link;
+    std::vector<std::pair<int32_t, TPDFIndRef*>> PageHandles;
+  };
+  TDAHandle* FindDAHandle(int32_t value);
+  int32_t NewHandleValue();
+  bool HandleValueInUse(int32_t value) const;
+  double DAPageDimension(int32_t fileHandle, int32_t pageRef, bool width);
+
   int32_t FLastErrorCode = 0;
   std::string FTempPath;
+  int32_t FNextHandle = 0;
+  // Open direct-access handles in the order they were opened (owned here; the destructor
+  // closes those still open).
+  std::vector<TDAHandle> FDAHandles;
 };

@@ -36,12 +36,12 @@ class TNorvex::TFileCopy {
 
   // Steps shared by both operations; returns 0 when they passed, else the result code.
   int32_t Open(const std::string& input, const std::string& output) {
-    if (!FInput.Open(input, platform::TShareMode::ReadDenyWrite)) return 401;
+    if (!FInput.Open(input, platform::TFileShare::ReadDenyWrite)) return 401;
     // Naming the input as output would destroy the input; refuse before touching anything.
     if (platform::SameFile(input, output)) return 402;
-    if (!FOutput.Begin(output)) return platform::FileExists(output) ? 402 : 403;
-    FSource = std::make_unique<TFileByteSource>(FInput);
-    FReader = std::make_unique<TSmartPDFReader>(*FSource);
+    FOutput = std::make_unique<platform::TReplaceFile>(output);
+    if (!FOutput->Begin()) return platform::FileExists(output) ? 402 : 403;
+    FReader = std::make_unique<TSmartPDFReader>(FInput);
     if (FReader->Status != 0) return 409;
     FInfo = std::make_unique<TSmartPDFInfo>(*FReader);
     return 0;
@@ -55,7 +55,7 @@ class TNorvex::TFileCopy {
   // plainNumber names an object that is copied without crypting (the source's own
   // encryption dictionary, which was never encrypted), or 0.
   bool Write(TCopyMode mode, TPDFDictionary* extra, int32_t plainNumber) {
-    TByteSink sink(FOutput.Stream());
+    TByteSink sink(FOutput->File());
     TSmartPDFWriter writer(sink);
     writer.WriteHeader();
     const int32_t n = FReader->MaxObjectNumber();
@@ -81,7 +81,7 @@ class TNorvex::TFileCopy {
     return sink.Flush();
   }
 
-  bool Commit() { return FOutput.Commit(); }
+  bool Commit() { return FOutput->Commit(); }
 
   int32_t EncryptDictionaryNumber() const {
     auto* ref = FReader->Trailer ? As<TPDFIndRef>(FReader->Trailer->GetValue("Encrypt")) : nullptr;
@@ -91,8 +91,7 @@ class TNorvex::TFileCopy {
  private:
   TNorvex& FOwner;
   platform::TFile FInput;
-  platform::TReplaceFile FOutput;
-  std::unique_ptr<TFileByteSource> FSource;
+  std::unique_ptr<platform::TReplaceFile> FOutput;
   std::unique_ptr<TSmartPDFReader> FReader;
   std::unique_ptr<TSmartPDFInfo> FInfo;
 };

@@ -11,7 +11,7 @@ namespace {
 constexpr size_t kBufferSize = 1 << 20;
 }
 
-TByteSink::TByteSink(std::FILE* file) : FFile(file) { FBuffer.reserve(kBufferSize); }
+TByteSink::TByteSink(platform::TFile& file) : FFile(file) { FBuffer.reserve(kBufferSize); }
 
 TByteSink::~TByteSink() { Flush(); }
 
@@ -24,7 +24,7 @@ void TByteSink::Write(const char* data, size_t length) {
   Flush();
   if (length >= kBufferSize) {
     // Large pieces (stream data) go straight to the file.
-    if (FOk && std::fwrite(data, 1, length, FFile) != length) FOk = false;
+    if (FOk && !FFile.Write(data, length)) FOk = false;
   } else {
     FBuffer.append(data, length);
   }
@@ -32,10 +32,9 @@ void TByteSink::Write(const char* data, size_t length) {
 
 bool TByteSink::Flush() {
   if (!FBuffer.empty()) {
-    if (FOk && std::fwrite(FBuffer.data(), 1, FBuffer.size(), FFile) != FBuffer.size()) FOk = false;
+    if (FOk && !FFile.Write(FBuffer.data(), FBuffer.size())) FOk = false;
     FBuffer.clear();
   }
-  if (FOk && std::fflush(FFile) != 0) FOk = false;
   return FOk;
 }
 

@@ -2,9 +2,10 @@
 // Writing a PDF file object by object: header, plain indirect objects, one classic
 // cross-reference table and the trailer. Used by the file encryption and decryption copy.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "uPlatformFile.h"
 
 class TPDFDictionary;
 class TPDFObject;
@@ -13,20 +14,20 @@ class TPDFObject;
 // by Ok(); writing goes on silently after an error so callers check once at the end.
 class TByteSink {
  public:
-  explicit TByteSink(std::FILE* file);
+  explicit TByteSink(platform::TFile& file);
   ~TByteSink();
   TByteSink(const TByteSink&) = delete;
   TByteSink& operator=(const TByteSink&) = delete;
 
   void Write(const char* data, size_t length);
   void Write(const std::string& text) { Write(text.data(), text.size()); }
-  // Flushes the buffer; false when any write failed.
+  // Writes out the buffer; false when any write failed.
   bool Flush();
   bool Ok() const { return FOk; }
   int64_t Position() const { return FPosition; }
 
  private:
-  std::FILE* FFile;
+  platform::TFile& FFile;
   std::string FBuffer;
   int64_t FPosition = 0;
   bool FOk = true;
