@@ -6,3 +6,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh" "$root/build"
 cd "$root/build"
 ctest --output-on-failure -j "$(nproc)"
+if [ -x "$root/build/app/parvex" ]; then "$root/tools/app_smoke.sh" "$root/build"; fi

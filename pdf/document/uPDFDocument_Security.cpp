@@ -4,6 +4,7 @@
 #include "uPDFDigest.h"
 #include "uPDFDocument.h"
 #include "uPDFExtra.h"
+#include "uPDFSecurity.h"
 
 void TPDFDocument::ResetSecurity() {
   HasEncrypt = false;
@@ -36,7 +37,7 @@ void TPDFDocument::EvaluateSecurity() {
   EncryptV = v;
   FileO = encrypt->GetText("O");
   FileU = encrypt->GetText("U");
-  FileP = encrypt->GetInteger("P", 0);
+  FileP = ReadPermissionValue(encrypt->GetValue("P", true));
   Strength = v == 2 ? encrypt->GetInteger("Length", 0) : 40;
 }
 

@@ -6,14 +6,14 @@
 
 class TRC4 {
  public:
-  // key must not be empty; only its first 256 bytes count.
+  // Key schedule; only the first 256 bytes of the key count. An empty key is taken as one zero byte.
   explicit TRC4(const std::string& key);
   // XORs the next length bytes of the key stream into data.
   void Apply(uint8_t* data, size_t length);
 
  private:
-  uint32_t FState[256];
-  uint32_t FI = 0, FJ = 0;
+  uint8_t FState[256];
+  uint8_t FI = 0, FJ = 0;
 };
 
 // RC4(key, data) in place.

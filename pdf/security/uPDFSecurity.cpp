@@ -1,4 +1,9 @@
+// Each function in the first half is one algorithm of the PDF standard security handler as
+// published in ISO 32000-1, 7.6.3, with its steps in the published order; a comment such as
+// "2d" names Algorithm 2, step d. ComputeKeys and the password checks compose them.
 #include "uPDFSecurity.h"
+
+#include <unordered_set>
 
 #include "uPDFDigest.h"
 #include "uPDFEncrypt.h"
@@ -13,10 +18,12 @@ namespace {
 
 constexpr int kCryptDepthLimit = 1000;
 
-// The password cut to 32 bytes and filled up with the padding to 32 bytes.
-std::string Pad(const std::string& password) {
+size_t KeyBytes(bool is128) { return is128 ? 16 : 5; }
+
+// 2a: the password cut to 32 bytes and filled up to 32 with the padding.
+std::string PadPassword(const std::string& password) {
   std::string padded = password.substr(0, 32);
-  padded += kPasswordPadding.substr(0, 32 - padded.size());
+  padded.append(kPasswordPadding, 0, 32 - padded.size());
   return padded;
 }
 
@@ -26,89 +33,152 @@ std::string XorKey(const std::string& key, int value) {
   return k;
 }
 
-std::string LowBytes(int64_t value, int count) {
+std::string LowBytesFirst(int64_t value, int count) {
   std::string bytes;
   for (int i = 0; i < count; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
   return bytes;
 }
 
-// MD5, then at 128 bits fifty more MD5 passes over the whole digest; cut to n bytes.
-std::string HashedKey(const std::string& input, bool is128, size_t n) {
-  std::string d = MD5Digest(input);
-  if (is128)
-    for (int i = 0; i < kMD5Rounds; ++i) d = MD5Digest(d);
-  return d.substr(0, n);
-}
-
-// RC4 with the key, then at 128 bits nineteen more passes with the key XOR 1..19.
+// RC4 with the key, then at 128 bits nineteen more passes with the key XOR 1 .. 19
+// (3f-3g and 5d-5e).
 std::string RC4Passes(const std::string& key, const std::string& data, bool is128) {
   std::string out = RC4(key, data);
   if (is128)
-    for (int i = 1; i < kRC4Passes; ++i) out = RC4(XorKey(key, i), out);
+    for (int i = 1; i < kRC4Passes; ++i) RC4Crypt(XorKey(key, i), out);
   return out;
 }
 
-bool UMatches(const TSecurityWork& work, const TSmartPDFEncryption& encryption) {
-  // At 40 bits /U is compared in full; otherwise only its first 16 bytes count.
-  if (encryption.Length == 40) return work.WorkU == encryption.U;
-  return encryption.U.size() >= 16 && work.WorkU.size() >= 16 && work.WorkU.compare(0, 16, encryption.U, 0, 16) == 0;
+// Algorithm 2: the file key from the user password, /O, /P and the file identifier.
+std::string FileKeyFromPassword(const std::string& userPassword, const std::string& o, int32_t p,
+                                const std::string& fileID, bool is128) {
+  TMD5 md5;
+  md5.Update(PadPassword(userPassword));  // 2a-2b
+  md5.Update(o);                          // 2c: the /O entry
+  md5.Update(LowBytesFirst(p, 4));        // 2d: P as four bytes, low first
+  md5.Update(fileID);                     // 2e: first element of /ID
+  std::string d = md5.Final();            // 2g
+  if (is128)
+    for (int i = 0; i < kMD5Rounds; ++i) d = MD5Digest(d);  // 2h: fifty more rounds over the n bytes
+  return d.substr(0, KeyBytes(is128));    // 2i: the first n bytes
 }
 
-void CryptValueAt(const std::string& key, TPDFObject* value, int depth) {
-  if (!value || depth > kCryptDepthLimit) return;
-  switch (value->Kind()) {
-    case TPDFKind::Dictionary: {
-      auto* d = static_cast<TPDFDictionary*>(value);
-      for (int32_t i = 0; i < d->Count(); ++i) CryptValueAt(key, d->GetEntry(i).Value, depth + 1);
-      break;
-    }
-    case TPDFKind::Array: {
-      auto* a = static_cast<TPDFArray*>(value);
-      for (int32_t i = 0; i < a->Count(); ++i) CryptValueAt(key, a->GetItem(i), depth + 1);
-      break;
-    }
-    case TPDFKind::String:
-      RC4Crypt(key, static_cast<TPDFString*>(value)->Value);
-      break;
-    case TPDFKind::Stream: {
-      auto* s = static_cast<TPDFStream*>(value);
-      std::string data = std::move(s->Data);
-      RC4Crypt(key, data);
-      s->SetData(std::move(data));  // also makes /Length a direct number
-      CryptValueAt(key, s->Dictionary, depth + 1);
-      break;
-    }
-    default:
-      break;  // names, numbers, booleans, null and references carry nothing to crypt
-  }
+// Algorithm 3, steps a to d: the RC4 key made from the owner password.
+std::string OwnerPasswordKey(const std::string& ownerPassword, bool is128) {
+  std::string d = MD5Digest(PadPassword(ownerPassword));  // 3a-3b
+  if (is128)
+    for (int i = 0; i < kMD5Rounds; ++i) d = MD5Digest(d);  // 3c
+  return d.substr(0, KeyBytes(is128));                      // 3d
 }
+
+// Algorithm 3, steps e to g: /O, the padded user password under the owner key.
+std::string OwnerEntry(const std::string& ownerKey, const std::string& userPassword, bool is128) {
+  return RC4Passes(ownerKey, PadPassword(userPassword), is128);
+}
+
+// Algorithm 4, steps b to c: /U at 40 bits, the padding under the file key.
+std::string UserEntry40(const std::string& fileKey) { return RC4(fileKey, kPasswordPadding); }
+
+// Algorithm 5, steps b to f: /U at 128 bits.
+std::string UserEntry128(const std::string& fileKey, const std::string& fileID) {
+  std::string u = RC4Passes(fileKey, MD5Digest(kPasswordPadding + fileID), true);  // 5b-5e
+  return u + std::string(16, '\0');  // 5f: sixteen bytes of filler make 32
+}
+
+// Algorithm 6, step b: /U compared in full at 40 bits, on its first 16 bytes otherwise.
+bool UserEntryMatches(const std::string& computed, const TSmartPDFEncryption& encryption) {
+  if (encryption.Length == 40) return computed == encryption.U;
+  return encryption.U.size() >= 16 && computed.size() >= 16 && computed.compare(0, 16, encryption.U, 0, 16) == 0;
+}
+
+// Algorithm 7, step b: the user password recovered from /O with the owner key; one pass at
+// /R 2, twenty passes with the key XOR 19 down to 0 at /R 3.
+std::string RecoverUserPassword(const std::string& ownerKey, const std::string& o, int32_t r) {
+  if (r == 2) return RC4(ownerKey, o);
+  std::string password = o;
+  if (r == 3)
+    for (int j = kRC4Passes - 1; j >= 0; --j) RC4Crypt(XorKey(ownerKey, j), password);
+  return password;
+}
+
+// Strings and stream data inside a value, each crypted once even when it sits in several
+// containers; the depth bound and the visited set keep a hostile graph from looping.
+class TValueCrypter {
+ public:
+  explicit TValueCrypter(const std::string& key) : FKey(key) {}
+
+  void Crypt(TPDFObject* value, int depth) {
+    if (!value || depth > kCryptDepthLimit) return;
+    const TPDFKind kind = value->Kind();
+    if (kind != TPDFKind::Dictionary && kind != TPDFKind::Array && kind != TPDFKind::String &&
+        kind != TPDFKind::Stream)
+      return;  // names, numbers, booleans, null and references carry nothing to crypt
+    if (!FVisited.insert(value).second) return;
+    switch (kind) {
+      case TPDFKind::Dictionary: {
+        auto* d = static_cast<TPDFDictionary*>(value);
+        for (int32_t i = 0; i < d->Count(); ++i) Crypt(d->GetEntry(i).Value, depth + 1);
+        break;
+      }
+      case TPDFKind::Array: {
+        auto* a = static_cast<TPDFArray*>(value);
+        for (int32_t i = 0; i < a->Count(); ++i) Crypt(a->GetItem(i), depth + 1);
+        break;
+      }
+      case TPDFKind::String:
+        RC4Crypt(FKey, static_cast<TPDFString*>(value)->Value);  // IsHex stays
+        break;
+      case TPDFKind::Stream: {
+        auto* s = static_cast<TPDFStream*>(value);
+        std::string data = std::move(s->Data);
+        RC4Crypt(FKey, data);
+        s->SetData(std::move(data));  // /Length becomes the direct number of the data length
+        Crypt(s->Dictionary, depth + 1);
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+ private:
+  const std::string& FKey;
+  std::unordered_set<const TPDFObject*> FVisited;
+};
 
 }  // namespace
+
+// ---- Reading an encryption dictionary ----
 
 int32_t ReadPermissionValue(const TPDFObject* value) {
   const auto* number = As<TPDFNumeric>(value);
   if (!number) return 0;
-  double v = number->Value;
+  const double v = number->Value;
+  // The unsigned form of a negative value: the same 32 bits.
   if (v >= 2147483648.0 && v <= 4294967295.0) return static_cast<int32_t>(static_cast<int64_t>(v) - 4294967296LL);
   return number->AsInteger();
 }
 
-TSmartPDFEncryption ReadEncryption(TPDFDictionary* dictionary) {
+TSmartPDFEncryption ReadEncryption(const TPDFDictionary* dictionary) {
   TSmartPDFEncryption e;
   if (!dictionary) return e;
-  auto* filter = As<TPDFName>(dictionary->GetValue("Filter", true));
-  int32_t v = dictionary->GetInteger("V", 0);
-  int32_t r = dictionary->GetInteger("R", 0);
+  auto number = [&](const char* key, int32_t absent) {
+    const auto* n = As<TPDFNumeric>(dictionary->GetValue(key));
+    return n ? n->AsInteger() : absent;
+  };
+  const auto* filter = As<TPDFName>(dictionary->GetValue("Filter"));
+  const int32_t v = number("V", 0);
+  const int32_t r = number("R", 0);
   if (!filter || filter->Value != "Standard" || (v != 1 && v != 2) || (r != 2 && r != 3)) return e;
   e.V = v;
   e.R = r;
-  // /Length is optional at /V 2, with 40 bits as its default.
-  e.Length = v == 1 ? 40 : dictionary->GetInteger("Length", 40);
-  if (auto* o = As<TPDFString>(dictionary->GetValue("O", true))) e.O = o->Value;
-  if (auto* u = As<TPDFString>(dictionary->GetValue("U", true))) e.U = u->Value;
-  e.P = ReadPermissionValue(dictionary->GetValue("P", true));
+  e.Length = v == 1 ? 40 : number("Length", 40);
+  if (const auto* o = As<TPDFString>(dictionary->GetValue("O"))) e.O = o->Value;
+  if (const auto* u = As<TPDFString>(dictionary->GetValue("U"))) e.U = u->Value;
+  e.P = ReadPermissionValue(dictionary->GetValue("P"));
   return e;
 }
+
+// ---- Permissions ----
 
 void TakeFilePermissions(TSecurityWork& work, int32_t p) {
   work.LowRights = static_cast<uint8_t>(((p & kPermPrint) ? 1 : 0) | ((p & kPermCopy) ? 2 : 0) |
@@ -134,87 +204,11 @@ void RebuildPermValue(TSecurityWork& work) {
   work.PermValue = v;
 }
 
-void ComputeKeys(TSecurityWork& work) {
-  work.ComputedKey.clear();
-  const size_t n = work.Is128 ? 16 : 5;
-  RebuildPermValue(work);
-
-  // The /O entry, from the owner password (or the user password when it is empty).
-  if (work.WorkO.empty()) {
-    const std::string& s = work.OwnerPassword.empty() ? work.UserPassword : work.OwnerPassword;
-    std::string k = HashedKey(Pad(s), work.Is128, n);
-    if (!work.WorkU.empty()) {
-      work.ComputedKey = k;  // the owner check wants this key
-    } else {
-      work.WorkU = work.UserPassword;
-    }
-    work.WorkO = RC4Passes(k, Pad(work.WorkU), work.Is128);
-  }
-
-  // The file key: padded user password, /O, /P as four bytes (low first), the file identifier.
-  std::string k = HashedKey(Pad(work.UserPassword) + work.WorkO + LowBytes(work.PermValue, 4) + work.FileID,
-                            work.Is128, n);
-  if (work.ComputedKey.empty()) work.ComputedKey = k;
-
-  // The /U entry.
-  if (work.Is128) {
-    work.WorkU = RC4Passes(k, MD5Digest(kPasswordPadding + work.FileID), true) + std::string(16, '\0');
-  } else {
-    work.WorkU = RC4(k, kPasswordPadding);
-  }
-}
-
-bool CheckUserPassword(TSecurityWork& work, const TSmartPDFEncryption& encryption, const std::string& password) {
-  TakeFilePermissions(work, encryption.P);
-  work.Is128 = encryption.Length != 40;
-  work.UserPassword = password;
-  work.OwnerPassword.clear();
-  work.WorkO = encryption.O;
-  work.WorkU.clear();
-  ComputeKeys(work);
-  return UMatches(work, encryption);
-}
-
-bool CheckOwnerPassword(TSecurityWork& work, const TSmartPDFEncryption& encryption, const std::string& password) {
-  TakeFilePermissions(work, encryption.P);
-  work.Is128 = encryption.Length != 40;
-  work.OwnerPassword = password;
-  work.UserPassword = password;
-  work.WorkO.clear();
-  work.WorkU = encryption.U;
-  ComputeKeys(work);
-  const std::string k = work.ComputedKey;
-
-  // Recover the user password from /O with the owner key; the passes follow /R.
-  if (encryption.R == 2) {
-    work.UserPassword = RC4(k, encryption.O);
-  } else {
-    work.UserPassword = encryption.O;
-    if (encryption.R == 3)
-      for (int j = kRC4Passes - 1; j >= 0; --j) work.UserPassword = RC4(XorKey(k, j), work.UserPassword);
-  }
-  work.WorkO = encryption.O;
-  work.WorkU.clear();
-  ComputeKeys(work);
-  return UMatches(work, encryption);
-}
-
-std::string ObjectKey(const std::string& fileKey, int32_t objNum, int32_t genNum) {
-  std::string digest = MD5Digest(fileKey + LowBytes(objNum, 3) + LowBytes(genNum, 2));
-  size_t n = fileKey.size() + 5 < 16 ? fileKey.size() + 5 : 16;
-  return digest.substr(0, n);
-}
-
-void CryptValue(const std::string& key, TPDFObject* value) {
-  if (key.empty()) return;
-  CryptValueAt(key, value, 0);
-}
-
 int32_t Permissions(int32_t print, int32_t copy, int32_t modify, int32_t annotate, int32_t fillForms,
                     int32_t accessibility, int32_t assemble, int32_t highQualityPrint) {
-  int32_t bits = (print == 1 ? 1 : 0) | (copy == 1 ? 2 : 0) | (modify == 1 ? 4 : 0) | (annotate == 1 ? 8 : 0) |
-                 (fillForms == 1 ? 16 : 0) | (accessibility == 1 ? 32 : 0) | (assemble == 1 ? 64 : 0) |
-                 (highQualityPrint == 1 ? 128 : 0);
+  const int32_t bits = (print == 1 ? 1 : 0) | (copy == 1 ? 2 : 0) | (modify == 1 ? 4 : 0) |
+                       (annotate == 1 ? 8 : 0) | (fillForms == 1 ? 16 : 0) | (accessibility == 1 ? 32 : 0) |
+                       (assemble == 1 ? 64 : 0) | (highQualityPrint == 1 ? 128 : 0);
   return bits + (((bits ^ 0xCD) & 0xFF) << 16);
 }
 
@@ -224,6 +218,70 @@ bool UnpackPermissions(int32_t packed, uint8_t& lowRights, uint8_t& highRights) 
   highRights = static_cast<uint8_t>((packed >> 4) & 0x0F);
   return true;
 }
+
+// ---- Keys and password checks ----
+
+void ComputeKeys(TSecurityWork& work) {
+  work.ComputedKey.clear();
+  RebuildPermValue(work);
+
+  // /O, from the owner password or, when that is empty, the user password. The owner check
+  // comes in with WorkU set and wants the owner key itself; the /O made then is not used.
+  if (work.WorkO.empty()) {
+    const std::string& s = work.OwnerPassword.empty() ? work.UserPassword : work.OwnerPassword;
+    const std::string ownerKey = OwnerPasswordKey(s, work.Is128);
+    if (!work.WorkU.empty())
+      work.ComputedKey = ownerKey;
+    else
+      work.WorkU = work.UserPassword;
+    work.WorkO = OwnerEntry(ownerKey, work.WorkU, work.Is128);
+  }
+
+  const std::string fileKey =
+      FileKeyFromPassword(work.UserPassword, work.WorkO, work.PermValue, work.FileID, work.Is128);
+  if (work.ComputedKey.empty()) work.ComputedKey = fileKey;
+  work.WorkU = work.Is128 ? UserEntry128(fileKey, work.FileID) : UserEntry40(fileKey);
+}
+
+bool CheckUserPassword(TSecurityWork& work, const TSmartPDFEncryption& encryption, const std::string& password) {
+  TakeFilePermissions(work, encryption.P);
+  work.Is128 = encryption.Length != 40;
+  work.UserPassword = password;
+  work.OwnerPassword.clear();
+  work.WorkO = encryption.O;
+  work.WorkU.clear();
+  ComputeKeys(work);  // 6a
+  return UserEntryMatches(work.WorkU, encryption);  // 6b
+}
+
+bool CheckOwnerPassword(TSecurityWork& work, const TSmartPDFEncryption& encryption, const std::string& password) {
+  TakeFilePermissions(work, encryption.P);
+  work.Is128 = encryption.Length != 40;
+  work.OwnerPassword = password;
+  work.UserPassword = password;
+  work.WorkO.clear();
+  work.WorkU = encryption.U;
+  ComputeKeys(work);  // 7a: ComputedKey is the owner key
+  work.UserPassword = RecoverUserPassword(work.ComputedKey, encryption.O, encryption.R);  // 7b
+  work.WorkO = encryption.O;  // 7c: the recovered password checked as user password
+  work.WorkU.clear();
+  ComputeKeys(work);
+  return UserEntryMatches(work.WorkU, encryption);
+}
+
+// Algorithm 1: the key of one object.
+std::string ObjectKey(const std::string& fileKey, int32_t objNum, int32_t genNum) {
+  // 1b-1c: file key, three low bytes of the object number and two of the generation, low first.
+  const std::string digest = MD5Digest(fileKey + LowBytesFirst(objNum, 3) + LowBytesFirst(genNum, 2));
+  return digest.substr(0, fileKey.size() + 5 < 16 ? fileKey.size() + 5 : 16);  // 1d
+}
+
+void CryptValue(const std::string& key, TPDFObject* value) {
+  if (key.empty()) return;
+  TValueCrypter(key).Crypt(value, 0);
+}
+
+// ---- TSmartPDFCrypt ----
 
 TSmartPDFCrypt::TSmartPDFCrypt(const TSmartPDFEncryption& encryption, const std::string& fileID, uint8_t state)
     : Encryption(encryption), State(state) {

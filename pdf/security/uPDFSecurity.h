@@ -5,8 +5,8 @@
 // and applies RC4 to the strings and stream data of a value.
 //
 // The key derivation lives here once. The direct-access engine holds it through
-// TSmartPDFCrypt; the document model holds its own TSecurityWork and calls the same
-// functions with its own file identifier.
+// TSmartPDFCrypt; the document model keeps its own TSecurityWork and encryption record and
+// calls the same free functions with its own file identifier.
 #include <cstdint>
 #include <string>
 
@@ -44,12 +44,14 @@ struct TSmartPDFEncryption {
 };
 
 // Reads /P. Some producers write it as an unsigned 32-bit number (4294967252 for -44);
-// such a value is taken as the same 32 bits. Anything not a number reads as 0.
+// a value in 2^31 .. 2^32-1 is taken as the same 32 bits. Anything not a number reads as 0.
+// Every reader of /P goes through here.
 int32_t ReadPermissionValue(const TPDFObject* value);
 
-// Reads an encryption dictionary: only /Filter /Standard with /V 1 or 2 and /R 2 or 3 fills
-// the record (Length 40 for /V 1, /Length for /V 2); anything else gives the empty record.
-TSmartPDFEncryption ReadEncryption(TPDFDictionary* dictionary);
+// Reads an encryption dictionary from its direct entries: only /Filter /Standard with /V 1
+// or 2 and /R 2 or 3 fills the record, anything else gives the empty record. The key length
+// is 40 at /V 1 and /Length at /V 2, where a missing /Length means the format's default, 40.
+TSmartPDFEncryption ReadEncryption(const TPDFDictionary* dictionary);
 
 // The work state of the key computation.
 struct TSecurityWork {
@@ -80,7 +82,8 @@ bool CheckOwnerPassword(TSecurityWork& work, const TSmartPDFEncryption& encrypti
 // Key of one object: MD5 of the file key, three bytes of the object number and two of the
 // generation, cut to min(file key length + 5, 16) bytes.
 std::string ObjectKey(const std::string& fileKey, int32_t objNum, int32_t genNum);
-// RC4 over every string and stream data inside the value (references are not followed).
+// RC4 over every string and stream data inside the value, each once; a stream's /Length
+// becomes the direct number of its data length. References are not followed.
 void CryptValue(const std::string& key, TPDFObject* value);
 
 // The packed permission value: flags in the low byte, a check byte (low byte XOR 0xCD)

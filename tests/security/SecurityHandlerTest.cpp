@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "TestSupport.h"
+#include "uPDFEncrypt.h"
 #include "uPDFSecurity.h"
 #include "uPDFStructure.h"
 
@@ -15,10 +16,14 @@ std::string Unhex(const std::string& hex) {
   return s;
 }
 
-// One row of tests/data/sec_fixtures.txt: a file qpdf encrypted and what qpdf reports of it.
+// One row of tests/data/sec_fixtures.txt: a file that qpdf encrypted (or that pdfinfo and
+// mutool vouch for) and what the peers report of it.
 struct Fixture {
-  std::string Name, User, Owner, KeyHex;
-  int InfoObject = 0;
+  std::string Name, User, Owner;
+  int32_t R = 0, P = 0;
+  std::string KeyHex, ID, O, U;
+  int32_t InfoObject = 0;
+  std::string EncryptedTitle, Title;
 };
 
 std::vector<Fixture> Fixtures() {
@@ -29,16 +34,24 @@ std::vector<Fixture> Fixtures() {
     if (line.empty() || line[0] == '#') continue;
     std::istringstream fields(line);
     Fixture f;
-    fields >> f.Name >> f.User >> f.Owner >> f.KeyHex >> f.InfoObject;
+    std::string id, o, u, title;
+    fields >> f.Name >> f.User >> f.Owner >> f.R >> f.P >> f.KeyHex >> id >> o >> u >> f.InfoObject >> title;
+    std::getline(fields, f.Title);
+    f.Title = f.Title.substr(f.Title.find_first_not_of(' '));
     if (f.User == "-") f.User.clear();
     if (f.Owner == "-") f.Owner.clear();
+    if (f.KeyHex == "-") f.KeyHex.clear();
+    f.ID = Unhex(id);
+    f.O = Unhex(o);
+    f.U = Unhex(u);
+    f.EncryptedTitle = Unhex(title);
     rows.push_back(f);
   }
   return rows;
 }
 
-// What the tests need of a small classic-table file: the encryption dictionary, the first
-// /ID element and the information dictionary, parsed from the file's text.
+// What the tests need of a small classic-table file: the encryption dictionary and the first
+// /ID element, parsed from the file's text.
 struct OpenedFile {
   TPDFStructure Pool;
   std::string Text;
@@ -66,60 +79,120 @@ struct OpenedFile {
 
 }  // namespace
 
-TEST(StandardSecurity, AgreesWithQpdfOnEveryFixture) {
+TEST(StandardSecurity, AgreesWithThePeersOnEveryFixture) {
   auto rows = Fixtures();
-  ASSERT_GE(rows.size(), 9u);
+  ASSERT_GE(rows.size(), 13u);
   for (const Fixture& f : rows) {
     SCOPED_TRACE(f.Name);
-    OpenedFile file(f.Name + ".pdf");
-    ASSERT_NE(file.Trailer, nullptr);
-    TSmartPDFEncryption e = file.Encryption();
-    ASSERT_NE(e.Length, 0);
+    const bool is128 = f.R == 3;
     const std::string key = Unhex(f.KeyHex);
     const std::string owner = f.Owner.empty() ? f.User : f.Owner;
 
-    TSmartPDFCrypt crypt(e, file.FileID(), 1);
+    // The file's dictionary reads as the peer reports it.
+    OpenedFile file(f.Name + ".pdf");
+    ASSERT_NE(file.Trailer, nullptr);
+    const TSmartPDFEncryption e = file.Encryption();
+    EXPECT_EQ(e.Length, is128 ? 128 : 40);
+    EXPECT_EQ(e.R, f.R);
+    EXPECT_EQ(e.P, f.P);
+    EXPECT_EQ(e.O, f.O);
+    EXPECT_EQ(e.U, f.U);
+    EXPECT_EQ(file.FileID(), f.ID);
+
+    // Passwords: the right ones pass and give the peer's file key, wrong ones are refused.
+    TSmartPDFCrypt crypt(e, f.ID, 1);
     EXPECT_TRUE(crypt.CheckUserPassword(f.User));
-    EXPECT_EQ(crypt.ComputedKey, key);
+    if (!key.empty()) {
+      EXPECT_EQ(crypt.ComputedKey, key);
+    }
     EXPECT_TRUE(crypt.CheckOwnerPassword(owner));
-    EXPECT_EQ(crypt.ComputedKey, key);
+    if (!key.empty()) {
+      EXPECT_EQ(crypt.ComputedKey, key);
+    }
     EXPECT_FALSE(crypt.CheckUserPassword("wrong"));
     EXPECT_FALSE(crypt.CheckOwnerPassword("wrong"));
-    if (!f.Owner.empty()) {
+    if (owner != f.User) {
       EXPECT_FALSE(crypt.CheckOwnerPassword(f.User));
+      EXPECT_FALSE(crypt.CheckUserPassword(owner));
     }
 
-    // The object key of the information dictionary decrypts its title to the peer's text.
-    crypt.RememberPassword(f.User);
-    EXPECT_EQ(crypt.StoredPassword, "!" + f.User);
-    EXPECT_EQ(crypt.FileKey, key);
+    // The object key of the information dictionary turns the stored title into the peer's text.
+    crypt.RememberPassword(owner);
+    EXPECT_EQ(crypt.StoredPassword, "!" + owner);
+    const std::string fileKey = crypt.FileKey;
+    EXPECT_EQ(fileKey.size(), is128 ? 16u : 5u);
+    EXPECT_EQ(RC4(crypt.ObjectKey(f.InfoObject, 0), f.EncryptedTitle), f.Title);
     TPDFDictionary* info = file.Object(f.InfoObject);
     ASSERT_NE(info, nullptr);
     crypt.CryptValue(crypt.ObjectKey(f.InfoObject, 0), info);
-    EXPECT_EQ(info->GetText("Title"), "Security fixture title");
+    EXPECT_EQ(info->GetText("Title"), f.Title);
     EXPECT_EQ(info->GetText("Author"), "Parvex tests");
+    crypt.RememberPassword("wrong");  // a wrong password forgets the stored one, keeps the key
+    EXPECT_EQ(crypt.StoredPassword, "");
+    EXPECT_EQ(crypt.FileKey, fileKey);
 
-    // Preparing a new file with the same passwords, rights and identifier reproduces /O and /U.
-    TSmartPDFCrypt fresh(TSmartPDFEncryption{}, file.FileID(), 0);
-    TakeFilePermissions(fresh, e.P);
-    fresh.Prepare(f.Owner, f.User, e.Length != 40, fresh.LowRights, fresh.HighRights);
-    EXPECT_EQ(fresh.WorkO, e.O);
-    if (e.Length == 40) {
-      EXPECT_EQ(fresh.WorkU, e.U);
-    } else {
-      EXPECT_EQ(fresh.WorkU.substr(0, 16), e.U.substr(0, 16));
-    }
-    EXPECT_EQ(fresh.FileKey, key);
-    EXPECT_EQ(fresh.PermValue, e.P);
+    // Preparing a new file with the same passwords, rights and identifier reproduces /O, /U
+    // (its first 16 bytes at 128 bits), /P and the key.
+    TSmartPDFCrypt fresh(TSmartPDFEncryption{}, f.ID, 0);
+    TakeFilePermissions(fresh, f.P);
+    fresh.Prepare(f.Owner, f.User, is128, fresh.LowRights, fresh.HighRights);
+    EXPECT_EQ(fresh.WorkO, f.O);
+    EXPECT_EQ(is128 ? fresh.WorkU.substr(0, 16) : fresh.WorkU, is128 ? f.U.substr(0, 16) : f.U);
+    EXPECT_EQ(fresh.PermValue, f.P);
+    EXPECT_EQ(fresh.FileKey, fileKey);
   }
 }
 
+TEST(StandardSecurity, ReadsOnlyTheSupportedDictionaries) {
+  struct Case {
+    const char* text;
+    int32_t length, r, v, p;
+  } cases[] = {
+      {"<< /Filter /Standard /V 1 /R 2 /Length 128 /O (o) /U (u) /P -4 >>", 40, 2, 1, -4},
+      {"<< /Filter /Standard /V 2 /R 3 /Length 128 /O (o) /U (u) /P -3904 >>", 128, 3, 2, -3904},
+      {"<< /Filter /Standard /V 2 /R 2 /O (o) /U (u) /P -4 >>", 40, 2, 2, -4},  // /Length by default
+      {"<< /Filter /Standard /V 2 /R 3 /Length 56 /O (o) /U (u) /P -4 >>", 56, 3, 2, -4},
+      {"<< /Filter /Standard /V 1 /R 2 /O (o) /U (u) /P 4294967292 >>", 40, 2, 1, -4},
+      {"<< /Filter /Standard /V 1 /R 2 /O (o) /U (u) >>", 40, 2, 1, 0},
+      {"<< /Filter /Standard /V 4 /R 4 /Length 128 /O (o) /U (u) /P -4 >>", 0, 0, 0, 0},
+      {"<< /Filter /Standard /V 2 /R 4 /O (o) /U (u) /P -4 >>", 0, 0, 0, 0},
+      {"<< /Filter /Other /V 1 /R 2 /O (o) /U (u) /P -4 >>", 0, 0, 0, 0},
+      {"<< /Filter (Standard) /V 1 /R 2 /O (o) /U (u) /P -4 >>", 0, 0, 0, 0},
+      {"<< /V 1 /R 2 /O (o) /U (u) /P -4 >>", 0, 0, 0, 0},
+      {"<< /Filter /Standard /V 5 0 R /R 2 /O (o) /U (u) /P -4 >>", 0, 0, 0, 0},  // only direct numbers
+  };
+  TPDFStructure pool;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const TSmartPDFEncryption e = ReadEncryption(As<TPDFDictionary>(pool.Parse(c.text)));
+    EXPECT_EQ(e.Length, c.length);
+    EXPECT_EQ(e.R, c.r);
+    EXPECT_EQ(e.V, c.v);
+    EXPECT_EQ(e.P, c.p);
+    EXPECT_EQ(e.O, c.length ? "o" : "");
+    EXPECT_EQ(e.U, c.length ? "u" : "");
+  }
+  EXPECT_EQ(ReadEncryption(nullptr).Length, 0);
+}
+
 TEST(StandardSecurity, OnlyTheFirst32PasswordBytesCount) {
-  OpenedFile file("sec_rc4_40_longpw.pdf");
-  TSmartPDFCrypt crypt(file.Encryption(), file.FileID(), 1);
-  EXPECT_TRUE(crypt.CheckUserPassword("0123456789abcdefghijklmnopqrstuv"));
-  EXPECT_TRUE(crypt.CheckUserPassword("0123456789abcdefghijklmnopqrstuvANYTHING"));
-  EXPECT_FALSE(crypt.CheckUserPassword("0123456789abcdefghijklmnopqrstu"));
+  const std::string first32 = "0123456789abcdefghijklmnopqrstuv";
+  struct Case {
+    const char* file;
+    bool owner;  // the long password is the owner password
+  } cases[] = {{"sec_rc4_40_longpw.pdf", false}, {"sec_rc4_128_longowner.pdf", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    OpenedFile file(c.file);
+    TSmartPDFCrypt crypt(file.Encryption(), file.FileID(), 1);
+    auto check = [&](const std::string& password) {
+      return c.owner ? crypt.CheckOwnerPassword(password) : crypt.CheckUserPassword(password);
+    };
+    EXPECT_TRUE(check(first32));
+    EXPECT_TRUE(check(first32 + "ANYTHING"));
+    EXPECT_FALSE(check(first32.substr(0, 31)));
+    EXPECT_FALSE(check(first32.substr(0, 31) + "V"));
+  }
 }
 
 TEST(StandardSecurity, ReadsAnUnsignedPermissionValueAsTheSameBits) {
@@ -130,12 +203,18 @@ TEST(StandardSecurity, ReadsAnUnsignedPermissionValueAsTheSameBits) {
   TSmartPDFCrypt crypt(e, file.FileID(), 1);
   EXPECT_TRUE(crypt.CheckUserPassword("user"));
   EXPECT_TRUE(crypt.CheckOwnerPassword("owner"));
+  // Read as a saturated 32-bit integer, /P would change the key and lock the user out.
+  e.P = INT32_MAX;
+  TSmartPDFCrypt saturated(e, file.FileID(), 1);
+  EXPECT_FALSE(saturated.CheckUserPassword("user"));
 
   TPDFStructure pool;
   const std::pair<const char*, int32_t> values[] = {
-      {"-44", -44}, {"4294967252", -44}, {"4294967295", -1}, {"2147483648", INT32_MIN}, {"65532", 65532},
-      {"(x)", 0}};
+      {"-44", -44},         {"4294967252", -44},     {"4294967295", -1}, {"2147483648", INT32_MIN},
+      {"65532", 65532},     {"-3904.0", -3904},      {"(x)", 0},         {"4294967296", INT32_MAX},
+      {"-2147483649", INT32_MIN}};
   for (const auto& [text, expected] : values) EXPECT_EQ(ReadPermissionValue(pool.Parse(text)), expected) << text;
+  EXPECT_EQ(ReadPermissionValue(nullptr), 0);
 }
 
 TEST(StandardSecurity, SixteenBitPermissionValueKeepsTheKey) {
@@ -230,4 +309,13 @@ TEST(CryptValue, CryptsStringsAndStreamsAndLeavesTheRestAlone) {
   EXPECT_EQ(value->ToText(), before);
   EXPECT_EQ(stream->Data, "stream data");
   EXPECT_EQ(stream->Dictionary->GetText("Inner"), "inner");
+
+  // A string that sits in two containers of the value is one string: crypted once.
+  TPDFString* shared = pool.NewString("shared", 0);
+  TPDFArray* both = pool.NewArray();
+  both->Add(shared);
+  both->Add(pool.NewArray());
+  As<TPDFArray>(both->GetItem(1))->Add(shared);
+  CryptValue(key, both);
+  EXPECT_EQ(shared->Value, RC4(key, "shared"));
 }
