@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "uPDFSecurity.h"
+#include "uPDFSmartAccess.h"
 #include "uPlatform.h"
 
 TNorvex::TNorvex() {
@@ -12,7 +13,11 @@ TNorvex::TNorvex() {
   FTempPath = platform::TempFolder();
 }
 
-TNorvex::~TNorvex() = default;
+TNorvex::~TNorvex() {
+  // Freed in order: the documents (their owner frees them before this point), then every
+  // direct-access handle still open, closing its file, in the order they were opened.
+  FDAHandles.clear();
+}
 
 std::string TNorvex::LibraryVersion() {
   FLastErrorCode = 0;

@@ -13,9 +13,12 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TPDFDocument;
+class TSmartPDFLink;
+class TPDFIndRef;
 
 // The in-memory documents of a TNorvex (owned, in the order they came), one of them selected.
 // Made with one blank document, so it is never empty.
@@ -68,6 +71,19 @@ class TNorvex {
   int32_t Permissions(int32_t print, int32_t copy, int32_t modify, int32_t annotate, int32_t fillForms,
                       int32_t accessibility, int32_t assemble, int32_t highQualityPrint) const;
 
+  // --- Direct access: open, close, page queries (uNorvex_DirectAccess.cpp) ---
+  // File and page handles are non-zero values from a counter, never reused while the handle
+  // they name is open, and looked up in the handle table before anything is touched.
+  // None of these sets the last error code.
+  int32_t DAOpenFile(const std::string& fileName, const std::string& password);
+  int32_t DACloseFile(int32_t fileHandle);
+  int32_t DAGetPageCount(int32_t fileHandle);
+  int32_t DAFindPage(int32_t fileHandle, int32_t page);
+  double DAGetPageWidth(int32_t fileHandle, int32_t pageRef);
+  double DAGetPageHeight(int32_t fileHandle, int32_t pageRef);
+  // Number of direct-access handles open.
+  int32_t DAHandleCount() const { return static_cast<int32_t>(FDAHandles.size()); }
+
   // --- Loading documents (uNorvex_Load.cpp) ---
   // Each load makes a new document; on success it is appended to the document list and
   // selected (1), on failure it is dropped and the list and selection stay as they were (0).
@@ -87,8 +103,27 @@ class TNorvex {
   void SetError(int32_t code) { FLastErrorCode = code; }
   int32_t AddLoaded(std::unique_ptr<TPDFDocument> document, bool loaded);
 
+  // One open direct-access handle and the page handles DAFindPage gave out for it.
+  struct TDAHandle {
+    TDAHandle();
+    TDAHandle(TDAHandle&&) noexcept;
+    TDAHandle& operator=(TDAHandle&&) noexcept;
+    ~TDAHandle();
+    int32_t Value = 0;
+    std::unique_ptr<TSmartPDFLink> Link;
+    std::vector<std::pair<int32_t, TPDFIndRef*>> PageHandles;
+  };
+  TDAHandle* FindDAHandle(int32_t value);
+  int32_t NewHandleValue();
+  bool HandleValueInUse(int32_t value) const;
+  double DAPageDimension(int32_t fileHandle, int32_t pageRef, bool width);
+
   int32_t FLastErrorCode = 0;
   std::string FTempPath;
+  int32_t FNextHandle = 0;
+  // Open direct-access handles in the order they were opened (owned here; the destructor
+  // closes those still open).
+  std::vector<TDAHandle> FDAHandles;
   // Declared last so that the documents are freed first.
   TNorvexDocuments FDocuments;
 };

@@ -1,0 +1,220 @@
+// TSmartPDFReader, after opening: object text and fetches (from the file and from object
+// streams), trailer look-ups and the trailer of a copy.
+#include <algorithm>
+#include <cstdio>
+
+#include "uPDFDigest.h"
+#include "uPDFSmartAccess.h"
+#include "uPDFSmartAccessText.h"
+#include "uPlatform.h"
+
+namespace {
+
+// Counts one level of nested fetches for as long as it lives.
+class TFetchDepth {
+ public:
+  explicit TFetchDepth(int& depth) : FDepth(depth) { ++FDepth; }
+  ~TFetchDepth() { --FDepth; }
+  TFetchDepth(const TFetchDepth&) = delete;
+  TFetchDepth& operator=(const TFetchDepth&) = delete;
+
+ private:
+  int& FDepth;
+};
+
+// The stream data start after the first "stream" and its line end; none without an
+// "endstream" or when the keyword is not followed by a line end.
+bool StreamDataStart(const std::string& text, size_t& start) {
+  size_t keyword = text.find("stream");
+  if (keyword == std::string::npos || text.find("endstream") == std::string::npos) return false;
+  size_t after = keyword + 6;
+  if (after >= text.size()) return false;
+  if (text[after] == '\r') {
+    start = after + 1 < text.size() && text[after + 1] == '\n' ? after + 2 : after + 1;
+    return true;
+  }
+  if (text[after] == '\n') {
+    start = after + 1;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string TSmartPDFReader::GetObjectText(int32_t objNum) {
+  if (objNum < 1 || objNum > MaxObjectNumber()) return {};
+  const TSmartPDFObjectEntry entry = Objects[static_cast<size_t>(objNum)];
+  if (entry.Kind == 'c') return ObjectStreamText(objNum, entry);
+  if (entry.Kind != 'n') return {};
+  int64_t size = Stream.Size();
+  int64_t start = entry.Location;
+  if (start < 0 || start >= size) return {};
+  // The object runs up to the next offset that bounds objects, or to the end of the file;
+  // the whole range is read, however long.
+  int64_t next = Offsets.NextAbove(start);
+  int64_t length = next - 1 > start ? next - start : size - start;
+  std::string text = Stream.Read(start, length);
+  size_t head = text.find("obj");
+  if (head == std::string::npos) return {};
+  text.erase(0, head + 3);
+  return text;
+}
+
+TPDFObject* TSmartPDFReader::FetchObject(int32_t objNum, TPDFStructure* pool) {
+  if (FFetchDepth >= kMaxFetchDepth) return nullptr;
+  TFetchDepth depth(FFetchDepth);
+  std::string text = GetObjectText(objNum);
+  if (text.empty()) return nullptr;
+  TPDFStructure* target = pool ? pool : Pool.get();
+  TPDFObject* object = target->Parse(text);
+  TPDFDictionary* dictionary = As<TPDFDictionary>(object);
+  size_t start = 0;
+  if (!dictionary || !StreamDataStart(text, start)) return object;
+  int64_t length = StreamLength(dictionary);
+  if (length < 0) return object;
+  TPDFStream* stream = target->NewStream(std::string());
+  stream->Data = text.substr(start, static_cast<size_t>(std::min<int64_t>(length, INT64_MAX / 2)));
+  stream->SetDictionary(dictionary);
+  return stream;
+}
+
+int64_t TSmartPDFReader::StreamLength(TPDFDictionary* dictionary) {
+  TPDFObject* value = dictionary->GetValue("Length");
+  // A /Length kept in an object of its own is read into a scratch pool, so long runs of
+  // fetches leave nothing behind in Pool.
+  TPDFStructure scratch;
+  if (const TPDFIndRef* ref = As<TPDFIndRef>(value)) value = FetchObject(ref->ObjNum, &scratch);
+  const TPDFNumeric* number = As<TPDFNumeric>(value);
+  if (!number) return -1;
+  if (number->Value <= 0) return 0;
+  if (number->Value < 2147483647.0) return number->AsInteger();
+  return static_cast<int64_t>(std::min(number->Value, 9007199254740992.0));
+}
+
+TPDFObject* TSmartPDFReader::Resolve(TPDFObject* value, TPDFStructure* pool) {
+  if (const TPDFIndRef* ref = As<TPDFIndRef>(value)) return FetchObject(ref->ObjNum, pool);
+  return value;
+}
+
+int32_t TSmartPDFReader::GetGeneration(int32_t objNum) const {
+  if (objNum < 1 || objNum > MaxObjectNumber()) return 0;
+  return Objects[static_cast<size_t>(objNum)].Generation;
+}
+
+bool TSmartPDFReader::IsCompressed(int32_t objNum) const {
+  if (objNum < 1 || objNum > MaxObjectNumber()) return false;
+  return Objects[static_cast<size_t>(objNum)].Kind == 'c';
+}
+
+TPDFStream* TSmartPDFReader::LoadObjectStream(int32_t streamNum) {
+  auto cached = ObjStmCache.find(streamNum);
+  if (cached != ObjStmCache.end()) return cached->second;
+  // An object stream that (through other object streams) holds itself is never loaded.
+  if (!FObjStmLoading.insert(streamNum).second) return nullptr;
+  TPDFStream* stream = As<TPDFStream>(FetchObject(streamNum, Pool.get()));
+  FObjStmLoading.erase(streamNum);
+  if (stream) {
+    if (HasEncryptEntry && OnObjectStreamLoaded) OnObjectStreamLoaded(streamNum, stream);
+    stream->Data = stream->GetDecoded();
+    stream->Dictionary->Remove("Filter");
+  }
+  // A number that is no stream is remembered too, so it is not fetched again for every member.
+  ObjStmCache[streamNum] = stream;
+  return stream;
+}
+
+const std::vector<int64_t>* TSmartPDFReader::ObjectStreamHead(int32_t streamNum, TPDFStream* stream) {
+  auto known = FObjStmHeads.find(streamNum);
+  if (known == FObjStmHeads.end()) {
+    std::vector<int64_t> numbers;
+    int64_t count = stream->Dictionary->GetInteger("N", 0);
+    int64_t first = std::max<int32_t>(0, stream->Dictionary->GetInteger("First", 0));
+    TPDFStructure scratch;
+    std::string text = "[ " + stream->Data.substr(0, static_cast<size_t>(first)) + " ]";
+    const TPDFArray* array = As<TPDFArray>(scratch.Parse(text));
+    if (array && count > 0 && array->Count() >= 2 * count) {
+      numbers.reserve(static_cast<size_t>(2 * count));
+      for (int32_t i = 0; i < 2 * count; ++i) {
+        const TPDFNumeric* number = As<TPDFNumeric>(array->GetItem(i));
+        numbers.push_back(number ? number->AsInteger() : 0);
+      }
+    }
+    known = FObjStmHeads.emplace(streamNum, std::move(numbers)).first;
+  }
+  return known->second.empty() ? nullptr : &known->second;
+}
+
+std::string TSmartPDFReader::ObjectStreamText(int32_t objNum, const TSmartPDFObjectEntry& entry) {
+  if (entry.Location < 1 || entry.Location > kMaxObjectNumber) return {};
+  int32_t streamNum = static_cast<int32_t>(entry.Location);
+  TPDFStream* stream = LoadObjectStream(streamNum);
+  if (!stream) return {};
+  const TPDFDictionary* dictionary = stream->Dictionary;
+  const TPDFNumeric* count = As<TPDFNumeric>(dictionary->GetValue("N"));
+  const TPDFNumeric* first = As<TPDFNumeric>(dictionary->GetValue("First"));
+  int64_t index = entry.Generation;
+  if (dictionary->GetTypeName() != "ObjStm" || !count || !first || index < 0 || count->AsInteger() <= index)
+    return {};
+  const std::vector<int64_t>* head = ObjectStreamHead(streamNum, stream);
+  if (!head || (*head)[static_cast<size_t>(2 * index)] != objNum) return {};
+  const std::string& data = stream->Data;
+  int64_t base = first->AsInteger();
+  int64_t begin = base + (*head)[static_cast<size_t>(2 * index + 1)];
+  int64_t end = index == count->AsInteger() - 1 ? static_cast<int64_t>(data.size())
+                                                : base + (*head)[static_cast<size_t>(2 * index + 3)];
+  end = std::min<int64_t>(end, static_cast<int64_t>(data.size()));
+  // Offsets outside the data, or running backwards, give no object.
+  if (base < 0 || begin < 0 || begin > end) return {};
+  return data.substr(static_cast<size_t>(begin), static_cast<size_t>(end - begin));
+}
+
+void TSmartPDFReader::ClearObjectStreamCache() {
+  ObjStmCache.clear();
+  FObjStmHeads.clear();
+}
+
+TPDFDictionary* TSmartPDFReader::TrailerDictionary(const std::string& key) {
+  auto lookUp = [&](TPDFDictionary* trailer) { return Resolve(trailer->GetValue(key), Pool.get()); };
+  TPDFObject* value = Trailer ? lookUp(Trailer) : nullptr;
+  for (size_t i = 0; !value && i < Trailers.size(); ++i) value = lookUp(Trailers[i]);
+  return As<TPDFDictionary>(value);
+}
+
+TPDFIndRef* TSmartPDFReader::TrailerReference(const std::string& key) {
+  if (Trailer && Trailer->IndexOf(key) >= 0) return As<TPDFIndRef>(Trailer->GetValue(key));
+  for (TPDFDictionary* trailer : Trailers) {
+    if (trailer->IndexOf(key) >= 0) return As<TPDFIndRef>(trailer->GetValue(key));
+  }
+  return nullptr;
+}
+
+std::string TSmartPDFReader::NewIdentifier() const {
+  const platform::TClock& clock = platform::Clock();
+  platform::TDateTime now = clock.LocalNow();
+  char time[16];
+  std::snprintf(time, sizeof time, "%02d%02d%02d", now.Hour % 100, now.Minute % 100, now.Second % 100);
+  return MD5Hex(std::string(time) + std::to_string(FInstance) + std::to_string(clock.TickMilliseconds()));
+}
+
+void TSmartPDFReader::PrepareTrailer() {
+  if (!Trailer) return;
+  Trailer->Remove("Size");
+  Trailer->SetValue("Size", Pool->NewNumeric(static_cast<double>(MaxObjectNumber() + 1)));
+  for (const char* key : {"Info", "Root"}) {
+    if (Trailer->IndexOf(key) >= 0) continue;
+    if (TPDFIndRef* older = TrailerReference(key)) Trailer->SetValue(key, older);
+  }
+  std::string identifier = NewIdentifier();
+  if (Trailer->IndexOf("ID") < 0) {
+    TPDFString* id = Pool->NewString(identifier, 1);
+    Trailer->SetValue("ID", Pool->NewArrayOf({id, id}));
+    if (OnNewID) OnNewID(*this);
+  } else if (TPDFArray* ids = As<TPDFArray>(Resolve(Trailer->GetValue("ID"), Pool.get()))) {
+    if (TPDFString* second = ids->Count() >= 2 ? As<TPDFString>(ids->GetItem(1)) : nullptr) {
+      second->Value = identifier;
+      second->IsHex = 1;
+    }
+  }
+  Trailer->Remove("Prev");
+}
