@@ -84,6 +84,18 @@ class TNorvex {
   // Number of direct-access handles open.
   int32_t DAHandleCount() const { return static_cast<int32_t>(FDAHandles.size()); }
 
+  // --- File encryption and decryption (uNorvex_FileCrypt.cpp) ---
+  // Writes an encrypted copy of an unencrypted file (strength 0: 40-bit, 1: 128-bit; permissions
+  // packed by Permissions). The output is replaced only when the copy is complete.
+  // Codes: 401 input cannot be opened, 402 output cannot be replaced (or names the input),
+  // 403 writing failed, 406 already encrypted, 407 bad strength, 408 bad permission value,
+  // 409 not a PDF / no readable cross-reference data.
+  int32_t EncryptFile(const std::string& input, const std::string& output, const std::string& ownerPassword,
+                      const std::string& userPassword, int32_t strength, int32_t permissions);
+  // Writes a decrypted copy given the user or the owner password. Codes as EncryptFile, and
+  // 404 the password is neither, 405 the input is not encrypted with the standard handler.
+  int32_t DecryptFile(const std::string& input, const std::string& output, const std::string& password);
+
   // --- Loading documents (uNorvex_Load.cpp) ---
   // Each load makes a new document; on success it is appended to the document list and
   // selected (1), on failure it is dropped and the list and selection stay as they were (0).
@@ -100,6 +112,7 @@ class TNorvex {
   TPDFDocument& SelectedDocumentObject() const { return FDocuments.Selected(); }
 
  private:
+  class TFileCopy;
   void SetError(int32_t code) { FLastErrorCode = code; }
   int32_t AddLoaded(std::unique_ptr<TPDFDocument> document, bool loaded);
 
