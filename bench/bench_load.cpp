@@ -14,11 +14,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "uNorvex.h"
 #include "uPDFDocument.h"
 
 extern char** environ;
@@ -27,34 +27,16 @@ namespace {
 
 const char* const kLoadOnce = "PARVEX_BENCH_LOAD_ONCE";
 
-// Reads a file on demand, as the loader does for large files.
-class TFileSource : public TPDFFileBytes::TSource {
- public:
-  explicit TFileSource(const std::string& path) : FIn(path, std::ios::binary) {
-    FIn.seekg(0, std::ios::end);
-    FSize = FIn ? static_cast<int64_t>(FIn.tellg()) : 0;
-  }
-  int64_t Size() const override { return FSize; }
-  int64_t ReadAt(int64_t position, char* target, int64_t count) const override {
-    FIn.clear();
-    FIn.seekg(position);
-    FIn.read(target, count);
-    return static_cast<int64_t>(FIn.gcount());
-  }
-
- private:
-  mutable std::ifstream FIn;
-  int64_t FSize = 0;
-};
-
-// The measured work: load, page count, first page's width and height.
+// The measured work: load the file through the facade, then page count and the first
+// page's width and height.
 std::string LoadReport(const std::string& path) {
-  TPDFDocument doc;
-  if (!doc.LoadFromSource(std::make_unique<TFileSource>(path))) return "failed";
-  const int32_t pages = doc.PageTree->GetPageCount();
-  doc.PageTree->SetCurrentPage(1);
-  return std::to_string(pages) + " " + std::to_string(doc.PageTree->GetPageWidth()) + "x" +
-         std::to_string(doc.PageTree->GetPageHeight());
+  TNorvex norvex;
+  if (!norvex.LoadFromFile(path)) return "failed";
+  TPDFPageTree& tree = *norvex.SelectedDocumentObject().PageTree;
+  const int32_t pages = tree.GetPageCount();
+  tree.SetCurrentPage(1);
+  return std::to_string(pages) + " " + std::to_string(tree.GetPageWidth()) + "x" +
+         std::to_string(tree.GetPageHeight());
 }
 
 // Run as a child with PARVEX_BENCH_LOAD_ONCE=file: load it, print the report, and leave

@@ -183,6 +183,8 @@ bool TPDFDocument::ReadXRef() {
   const bool ok = reader.ReadSection(reader.FindStartXRef());
   if (!FTrailerTaken) Trailer = Structure->NewDictionary();
   Objects.Build(FileText.Size());
+  std::vector<bool>().swap(FSeenDense);
+  std::unordered_set<int32_t>().swap(FSeenSparse);
   return ok;
 }
 
@@ -215,8 +217,9 @@ bool TPDFDocument::CheckLinearization() {
   if (p == numEnd) return true;
   const int64_t objNum = pdfdoc::DigitsValue(head.substr(p, numEnd - p), -1, INT32_MAX);
   const int64_t genNum = pdfdoc::DigitsValue(head.substr(genStart, genEnd - genStart), -1, INT32_MAX);
+  if (objNum < 0 || genNum < 0) return false;
   TPDFIndObj* object = FindObject(static_cast<int32_t>(objNum), static_cast<int32_t>(genNum));
-  if (!object || objNum < 0 || genNum < 0) return false;
+  if (!object) return false;
   TPDFDictionary* dict = As<TPDFDictionary>(GetLoadedValue(object));
   if (dict && dict->IndexOf("Linearized") >= 0) {
     Linearized = true;

@@ -127,8 +127,8 @@ class TPDFDocument {
   bool CheckLinearization();
   void ResetSecurity();
   TPDFObject* LoadObject(TPDFIndObj* object);
-  TPDFObject* ParseObjectText(TPDFIndObj* object, std::string_view text);
-  TPDFObject* MakeStream(TPDFDictionary* dict, std::string_view text);
+  TPDFObject* ParseObjectText(TPDFIndObj* object, std::string_view text, std::string* holder);
+  TPDFObject* MakeStream(TPDFDictionary* dict, std::string_view text, std::string* holder);
   std::string CompressedText(TPDFIndObj* object);
   const TObjStmCache* ObjectStream(TPDFIndObj* holder);
   int32_t NextObjectNumber() const;

@@ -47,10 +47,11 @@ TPDFObject* TPDFDocument::LoadObject(TPDFIndObj* object) {
   TPDFObject* value = nullptr;
   if (!object->Compressed && !object->Swapped) {
     std::string buffer;
-    value = ParseObjectText(object, FileText.Read(object->Offset, object->RawLength, buffer));
+    const std::string_view text = FileText.Read(object->Offset, object->RawLength, buffer);
+    value = ParseObjectText(object, text, text.data() == buffer.data() ? &buffer : nullptr);
   } else {
-    const std::string text = RawText(object);
-    value = ParseObjectText(object, text);
+    std::string text = RawText(object);
+    value = ParseObjectText(object, text, &text);
   }
   value->SetIndirect(object->ObjNum, object->GenNum);
   object->Value = value;
@@ -66,7 +67,8 @@ std::string TPDFDocument::RawText(TPDFIndObj* object) {
 }
 
 // "n g obj" with the numbers the store expects, then the value; anything else is null.
-TPDFObject* TPDFDocument::ParseObjectText(TPDFIndObj* object, std::string_view text) {
+// When holder holds text (and nothing else needs it), stream data is taken out of it.
+TPDFObject* TPDFDocument::ParseObjectText(TPDFIndObj* object, std::string_view text, std::string* holder) {
   const size_t n = text.size();
   size_t p = 0;
   auto readNumber = [&] {
@@ -97,7 +99,7 @@ TPDFObject* TPDFDocument::ParseObjectText(TPDFIndObj* object, std::string_view t
   }
   if (!value) return Structure->NewNull();
   if (TPDFDictionary* dict = As<TPDFDictionary>(value))
-    if (TPDFObject* stream = MakeStream(dict, text)) return stream;
+    if (TPDFObject* stream = MakeStream(dict, text, holder)) return stream;
   return value;
 }
 
@@ -105,7 +107,7 @@ TPDFObject* TPDFDocument::ParseObjectText(TPDFIndObj* object, std::string_view t
 // end-of-line and an "endstream", and dict has a numeric /Length (directly or through a
 // reference to a number of the store). The data is /Length bytes after the end-of-line, cut
 // at the end of the object's text; "endstream" does not correct it.
-TPDFObject* TPDFDocument::MakeStream(TPDFDictionary* dict, std::string_view text) {
+TPDFObject* TPDFDocument::MakeStream(TPDFDictionary* dict, std::string_view text, std::string* holder) {
   const size_t keyword = text.find("stream");
   if (keyword == std::string_view::npos || text.find("endstream") == std::string_view::npos) return nullptr;
   size_t start = keyword + 6;
@@ -124,7 +126,14 @@ TPDFObject* TPDFDocument::MakeStream(TPDFDictionary* dict, std::string_view text
 
   TPDFStream* stream = Structure->NewStream(std::string());
   stream->Dictionary->Assign(dict);
-  stream->Data.assign(text.substr(start, static_cast<size_t>(size)));
+  if (holder) {
+    // The data is moved out of the text's own buffer rather than copied (large streams).
+    holder->resize(start + static_cast<size_t>(size));
+    holder->erase(0, start);
+    stream->Data = std::move(*holder);
+  } else {
+    stream->Data.assign(text.substr(start, static_cast<size_t>(size)));
+  }
   stream->Dictionary->SetValue("Length", Structure->NewNumeric(static_cast<double>(size)));
   return stream;
 }

@@ -8,16 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "uPlatformFile.h"
+
 class TPDFFileBytes {
  public:
   // Random access to the bytes of an open file.
-  class TSource {
-   public:
-    virtual ~TSource() = default;
-    virtual int64_t Size() const = 0;
-    // Reads up to count bytes at position into target; the count read (0 at the end or on error).
-    virtual int64_t ReadAt(int64_t position, char* target, int64_t count) const = 0;
-  };
+  using TSource = platform::TByteSource;
 
   // Reads of at most this many bytes go through a read-ahead window of kWindowSize bytes.
   static constexpr int64_t kWindowSize = 64 * 1024;

@@ -10,13 +10,34 @@
 // file (uNorvex_<family>.cpp).
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+class TPDFDocument;
 class TSmartPDFLink;
 class TPDFIndRef;
+
+// The in-memory documents of a TNorvex (owned, in the order they came), one of them selected.
+// Made with one blank document, so it is never empty.
+class TNorvexDocuments {
+ public:
+  TNorvexDocuments();
+  ~TNorvexDocuments();
+  TNorvexDocuments(const TNorvexDocuments&) = delete;
+  TNorvexDocuments& operator=(const TNorvexDocuments&) = delete;
+
+  int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+  TPDFDocument& Selected() const { return *FSelected; }
+  // Appends the document and selects it.
+  void Append(std::unique_ptr<TPDFDocument> document);
+
+ private:
+  std::vector<std::unique_ptr<TPDFDocument>> FItems;
+  TPDFDocument* FSelected = nullptr;
+};
 
 class TNorvex {
  public:
@@ -63,8 +84,37 @@ class TNorvex {
   // Number of direct-access handles open.
   int32_t DAHandleCount() const { return static_cast<int32_t>(FDAHandles.size()); }
 
+  // --- File encryption and decryption (uNorvex_FileCrypt.cpp) ---
+  // Writes an encrypted copy of an unencrypted file (strength 0: 40-bit, 1: 128-bit; permissions
+  // packed by Permissions). The output is replaced only when the copy is complete.
+  // Codes: 401 input cannot be opened, 402 output cannot be replaced (or names the input),
+  // 403 writing failed, 406 already encrypted, 407 bad strength, 408 bad permission value,
+  // 409 not a PDF / no readable cross-reference data.
+  int32_t EncryptFile(const std::string& input, const std::string& output, const std::string& ownerPassword,
+                      const std::string& userPassword, int32_t strength, int32_t permissions);
+  // Writes a decrypted copy given the user or the owner password. Codes as EncryptFile, and
+  // 404 the password is neither, 405 the input is not encrypted with the standard handler.
+  int32_t DecryptFile(const std::string& input, const std::string& output, const std::string& password);
+
+  // --- Loading documents (uNorvex_Load.cpp) ---
+  // Each load makes a new document; on success it is appended to the document list and
+  // selected (1), on failure it is dropped and the list and selection stay as they were (0).
+  // LoadFromFile gives 0 at once, leaving the last error code, when the file does not exist.
+  int32_t LoadFromFile(const std::string& fileName);
+  int32_t LoadFromStream(std::istream& stream);
+  int32_t LoadFromString(const std::string& text);
+  // 1 when the selected document was loaded from a linearized file; sets the code to 0.
+  int32_t Linearized();
+  // Loads every object of the selected document not loaded yet; always 1.
+  int32_t CheckObjects();
+  int32_t DocumentCount() const { return FDocuments.Count(); }
+  // The selected document itself, for the library's own callers.
+  TPDFDocument& SelectedDocumentObject() const { return FDocuments.Selected(); }
+
  private:
+  class TFileCopy;
   void SetError(int32_t code) { FLastErrorCode = code; }
+  int32_t AddLoaded(std::unique_ptr<TPDFDocument> document, bool loaded);
 
   // One open direct-access handle and the page handles DAFindPage gave out for it.
   struct TDAHandle {
@@ -87,4 +137,6 @@ class TNorvex {
   // Open direct-access handles in the order they were opened (owned here; the destructor
   // closes those still open).
   std::vector<TDAHandle> FDAHandles;
+  // Declared last so that the documents are freed first.
+  TNorvexDocuments FDocuments;
 };

@@ -347,26 +347,13 @@ TEST(Document, NewBlankIsOneLetterPage) {
 }
 
 TEST(Document, FileReadOnDemandLoadsLikeBytesInMemory) {
-  class TStringSource : public TPDFFileBytes::TSource {
-   public:
-    explicit TStringSource(std::string bytes) : FBytes(std::move(bytes)) {}
-    int64_t Size() const override { return static_cast<int64_t>(FBytes.size()); }
-    int64_t ReadAt(int64_t position, char* target, int64_t count) const override {
-      if (position < 0 || position >= Size()) return 0;
-      const int64_t n = std::min(count, Size() - position);
-      std::copy_n(FBytes.data() + position, n, target);
-      return n;
-    }
-
-   private:
-    std::string FBytes;
-  };
   for (const std::string& name : PdfFixtures()) {
     SCOPED_TRACE(name);
     const std::string bytes = ReadFile(DataPath(name));
     TPDFDocument inMemory;
     TPDFDocument onDemand;
-    ASSERT_EQ(inMemory.LoadFromString(bytes), onDemand.LoadFromSource(std::make_unique<TStringSource>(bytes)));
+    ASSERT_EQ(inMemory.LoadFromString(bytes),
+              onDemand.LoadFromSource(std::make_unique<platform::TMemorySource>(bytes.data(), bytes.size())));
     inMemory.CheckObjects();
     onDemand.CheckObjects();
     auto a = inMemory.Objects.begin();

@@ -1,0 +1,141 @@
+// EncryptFile and DecryptFile: whole-file copies through the direct-access reader, one
+// object at a time, written beside the output and put in place only when complete.
+#include <memory>
+
+#include "uNorvex.h"
+#include "uPDFSecurity.h"
+#include "uPDFSmartAccess.h"
+#include "uPDFSmartWriter.h"
+#include "uPlatformFile.h"
+
+namespace {
+
+// Scratch pools are renewed once they hold more than this many values.
+constexpr int32_t kScratchPoolLimit = 100;
+
+// Keys of a cross-reference stream dictionary, or of a hybrid file's trailer, that mean
+// nothing in a copy with one classic table.
+const char* const kStaleTrailerKeys[] = {"Prev", "XRefStm", "W", "Index", "Filter", "DecodeParms", "Length", "DL"};
+
+void CleanTrailer(TPDFDictionary* trailer, bool removeEncrypt) {
+  for (const char* key : kStaleTrailerKeys) trailer->Remove(key);
+  if (trailer->GetTypeName() == "XRef") trailer->Remove("Type");
+  if (removeEncrypt) trailer->Remove("Encrypt");
+}
+
+enum class TCopyMode { Encrypt, Decrypt };
+
+}  // namespace
+
+// One copy of a file: the open input, the reader and info object over it, and the output
+// being written beside its target. Failures before the output is committed leave the
+// target as it was.
+class TNorvex::TFileCopy {
+ public:
+  TFileCopy(TNorvex& owner) : FOwner(owner) {}
+
+  // Steps shared by both operations; returns 0 when they passed, else the result code.
+  int32_t Open(const std::string& input, const std::string& output) {
+    if (!FInput.Open(input, platform::TFileShare::ReadDenyWrite)) return 401;
+    // Naming the input as output would destroy the input; refuse before touching anything.
+    if (platform::SameFile(input, output)) return 402;
+    FOutput = std::make_unique<platform::TReplaceFile>(output);
+    if (!FOutput->Begin()) return platform::FileExists(output) ? 402 : 403;
+    FReader = std::make_unique<TSmartPDFReader>(FInput);
+    if (FReader->Status != 0) return 409;
+    FInfo = std::make_unique<TSmartPDFInfo>(*FReader);
+    return 0;
+  }
+
+  TSmartPDFReader& Reader() { return *FReader; }
+  TSmartPDFInfo& Info() { return *FInfo; }
+
+  // Writes header and every object 1..N (crypted as the mode says); the trailer is the
+  // reader's after PrepareTrailer. extra, when given, is written unencrypted as object N + 1.
+  // plainNumber names an object that is copied without crypting (the source's own
+  // encryption dictionary, which was never encrypted), or 0.
+  bool Write(TCopyMode mode, TPDFDictionary* extra, int32_t plainNumber) {
+    TByteSink sink(FOutput->File());
+    TSmartPDFWriter writer(sink);
+    writer.WriteHeader();
+    const int32_t n = FReader->MaxObjectNumber();
+    FOwner.ProgressScale = 1.0;
+    FOwner.ProgressOffset = 0;
+    auto scratch = std::make_unique<TPDFStructure>();
+    for (int32_t i = 1; i <= n; ++i) {
+      FOwner.ReportProgress(static_cast<double>(static_cast<int64_t>(i) * 100 / n));
+      TPDFObject* object = FReader->FetchObject(i, scratch.get());
+      const bool compressed = FReader->IsCompressed(i);
+      const int32_t generation = compressed ? 0 : FReader->GetGeneration(i);
+      // Objects out of an object stream were decrypted with their stream.
+      const bool skip = (mode == TCopyMode::Decrypt && compressed) || i == plainNumber;
+      if (object && !skip) FInfo->CryptObject(object, i, generation);
+      writer.WriteObject(i, generation, object);
+      if (!sink.Ok()) return false;
+      if (scratch->Count() > kScratchPoolLimit) scratch = std::make_unique<TPDFStructure>();
+    }
+    FOwner.ReportProgress(100);
+    scratch.reset();
+    if (extra) writer.WriteObject(n + 1, 0, extra);
+    writer.WriteXRefAndTrailer(FReader->Trailer, 0, false);
+    return sink.Flush();
+  }
+
+  bool Commit() { return FOutput->Commit(); }
+
+  int32_t EncryptDictionaryNumber() const {
+    auto* ref = FReader->Trailer ? As<TPDFIndRef>(FReader->Trailer->GetValue("Encrypt")) : nullptr;
+    return ref ? ref->ObjNum : 0;
+  }
+
+ private:
+  TNorvex& FOwner;
+  platform::TFile FInput;
+  std::unique_ptr<platform::TReplaceFile> FOutput;
+  std::unique_ptr<TSmartPDFReader> FReader;
+  std::unique_ptr<TSmartPDFInfo> FInfo;
+};
+
+int32_t TNorvex::EncryptFile(const std::string& input, const std::string& output, const std::string& ownerPassword,
+                             const std::string& userPassword, int32_t strength, int32_t permissions) {
+  SetError(0);
+  uint8_t low = 0, high = 0;
+  if (strength != 0 && strength != 1) return SetError(407), 0;
+  if (!UnpackPermissions(permissions, low, high)) return SetError(408), 0;
+  try {
+    TFileCopy copy(*this);
+    if (int32_t code = copy.Open(input, output)) return SetError(code), 0;
+    if (copy.Info().EncryptionState != 0) return SetError(406), 0;
+    TSmartPDFReader& reader = copy.Reader();
+    reader.PrepareTrailer();
+    CleanTrailer(reader.Trailer, false);
+    const int32_t e = reader.MaxObjectNumber() + 1;
+    TPDFDictionary* dictionary =
+        copy.Info().BuildEncryptDictionary(ownerPassword, userPassword, e, low, high, strength == 1);
+    reader.Trailer->SetValue("Size", reader.Trailer->Owner->NewNumeric(e + 1));
+    if (!copy.Write(TCopyMode::Encrypt, dictionary, 0) || !copy.Commit()) return SetError(403), 0;
+    return 1;
+  } catch (...) {
+    return SetError(403), 0;
+  }
+}
+
+int32_t TNorvex::DecryptFile(const std::string& input, const std::string& output, const std::string& password) {
+  SetError(0);
+  try {
+    TFileCopy copy(*this);
+    if (int32_t code = copy.Open(input, output)) return SetError(code), 0;
+    TSmartPDFInfo& info = copy.Info();
+    if (info.EncryptionState != 1) return SetError(405), 0;
+    if (!info.CheckPassword(password)) return SetError(404), 0;
+    info.RememberPassword(password);
+    TSmartPDFReader& reader = copy.Reader();
+    const int32_t encryptNumber = copy.EncryptDictionaryNumber();
+    reader.PrepareTrailer();
+    CleanTrailer(reader.Trailer, true);
+    if (!copy.Write(TCopyMode::Decrypt, nullptr, encryptNumber) || !copy.Commit()) return SetError(403), 0;
+    return 1;
+  } catch (...) {
+    return SetError(403), 0;
+  }
+}

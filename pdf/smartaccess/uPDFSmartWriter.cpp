@@ -1,0 +1,133 @@
+#include "uPDFSmartWriter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "uPDFExtra.h"
+#include "uPDFStructure.h"
+
+namespace {
+constexpr size_t kBufferSize = 1 << 20;
+}
+
+TByteSink::TByteSink(platform::TFile& file) : FFile(file) { FBuffer.reserve(kBufferSize); }
+
+TByteSink::~TByteSink() { Flush(); }
+
+void TByteSink::Write(const char* data, size_t length) {
+  FPosition += static_cast<int64_t>(length);
+  if (FBuffer.size() + length <= kBufferSize) {
+    FBuffer.append(data, length);
+    return;
+  }
+  Flush();
+  if (length >= kBufferSize) {
+    // Large pieces (stream data) go straight to the file.
+    if (FOk && !FFile.Write(data, length)) FOk = false;
+  } else {
+    FBuffer.append(data, length);
+  }
+}
+
+bool TByteSink::Flush() {
+  if (!FBuffer.empty()) {
+    if (FOk && !FFile.Write(FBuffer.data(), FBuffer.size())) FOk = false;
+    FBuffer.clear();
+  }
+  return FOk;
+}
+
+void TSmartPDFWriter::WriteHeader() { Stream.Write(std::string("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n")); }
+
+void TSmartPDFWriter::BeginObject(int32_t objNum, int32_t genNum) {
+  Numbers.push_back(objNum);
+  Generations.push_back(genNum);
+  Positions.push_back(Stream.Position());
+  Stream.Write(std::to_string(objNum) + " " + std::to_string(genNum) + " obj\n");
+}
+
+void TSmartPDFWriter::WriteObject(int32_t objNum, int32_t genNum, const std::string& text) {
+  BeginObject(objNum, genNum);
+  Stream.Write(text);
+  if (text.empty() || text.back() != '\n') Stream.Write("\n", 1);
+  Stream.Write("endobj\n", 7);
+}
+
+void TSmartPDFWriter::WriteObject(int32_t objNum, int32_t genNum, const TPDFObject* value) {
+  const auto* stream = As<TPDFStream>(value);
+  if (!stream) {
+    WriteObject(objNum, genNum, value ? value->ToText() : std::string("null"));
+    return;
+  }
+  // Same bytes as the stream's printed text, without building it in one piece.
+  BeginObject(objNum, genNum);
+  std::string head;
+  stream->Dictionary->AppendText(head);
+  head += "stream\n";
+  Stream.Write(head);
+  Stream.Write(stream->Data.data(), stream->Data.size());
+  Stream.Write("\nendstream\nendobj\n", 18);
+}
+
+void TSmartPDFWriter::WriteXRefAndTrailer(TPDFDictionary* trailer, int64_t base, bool full) {
+  const int64_t x = Stream.Position() + base;
+  Stream.Write("xref\n", 5);
+  // The newest record of each number counts.
+  std::map<int32_t, size_t> recorded;
+  for (size_t i = 0; i < Numbers.size(); ++i)
+    if (Numbers[i] > 0) recorded[Numbers[i]] = i;
+  const int32_t maxNumber = recorded.empty() ? 0 : recorded.rbegin()->first;
+  std::string line;
+  auto entry = [&](int32_t number) {
+    size_t i = recorded[number];
+    line = FormatNumber(static_cast<double>(Positions[i] + base), 0, 10) + " " +
+           FormatNumber(Generations[i], 0, 5) + " n \n";
+    Stream.Write(line);
+  };
+  if (!full) {
+    // Runs of consecutive numbers; the first run starts at 0.
+    std::vector<std::pair<int32_t, int32_t>> runs{{0, 1}};
+    for (const auto& [number, index] : recorded) {
+      (void)index;
+      auto& last = runs.back();
+      if (number == last.first + last.second) {
+        ++last.second;
+      } else {
+        runs.push_back({number, 1});
+      }
+    }
+    for (const auto& [first, count] : runs) {
+      Stream.Write(std::to_string(first) + " " + std::to_string(count) + "\n");
+      for (int32_t n = first; n < first + count; ++n) {
+        if (n == 0) {
+          Stream.Write("0000000000 65535 f \n", 20);
+        } else {
+          entry(n);
+        }
+      }
+    }
+  } else {
+    Stream.Write("0 " + std::to_string(maxNumber + 1) + "\n");
+    // A free entry points at the next unrecorded number above it and below the maximum
+    // (0 when there is none); found in one pass from the top.
+    std::vector<int32_t> nextFree(static_cast<size_t>(maxNumber) + 1, 0);
+    for (int32_t n = maxNumber, candidate = 0; n >= 0; --n) {
+      nextFree[n] = candidate;
+      if (n < maxNumber && n > 0 && !recorded.count(n)) candidate = n;
+    }
+    for (int32_t n = 0; n <= maxNumber; ++n) {
+      if (n > 0 && recorded.count(n)) {
+        entry(n);
+      } else {
+        Stream.Write(FormatNumber(nextFree[n], 0, 10) + (n == 0 ? " 65535 f \n" : " 00001 f \n"));
+      }
+    }
+    if (trailer) trailer->SetValue("Size", trailer->Owner->NewNumeric(maxNumber + 1));
+  }
+  Stream.Write("trailer\n", 8);
+  std::string text = trailer ? trailer->ToText() : std::string("<<\n>>\n");
+  if (text.empty() || text.back() != '\n') text += '\n';
+  Stream.Write(text);
+  Stream.Write("startxref\n" + std::to_string(x) + "\n%%EOF\n");
+}

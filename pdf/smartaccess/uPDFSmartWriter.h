@@ -1,0 +1,58 @@
+#pragma once
+// Writing a PDF file object by object: header, plain indirect objects, one classic
+// cross-reference table and the trailer. Used by the file encryption and decryption copy.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "uPlatformFile.h"
+
+class TPDFDictionary;
+class TPDFObject;
+
+// Buffered output to a file, counting the bytes written. Errors are remembered and reported
+// by Ok(); writing goes on silently after an error so callers check once at the end.
+class TByteSink {
+ public:
+  explicit TByteSink(platform::TFile& file);
+  ~TByteSink();
+  TByteSink(const TByteSink&) = delete;
+  TByteSink& operator=(const TByteSink&) = delete;
+
+  void Write(const char* data, size_t length);
+  void Write(const std::string& text) { Write(text.data(), text.size()); }
+  // Writes out the buffer; false when any write failed.
+  bool Flush();
+  bool Ok() const { return FOk; }
+  int64_t Position() const { return FPosition; }
+
+ private:
+  platform::TFile& FFile;
+  std::string FBuffer;
+  int64_t FPosition = 0;
+  bool FOk = true;
+};
+
+class TSmartPDFWriter {
+ public:
+  explicit TSmartPDFWriter(TByteSink& stream) : Stream(stream) {}
+
+  // "%PDF-1.4", then a comment line of four bytes above 127 that marks the file as binary.
+  void WriteHeader();
+  // "N G obj", the text, "endobj"; records the position for the table.
+  void WriteObject(int32_t objNum, int32_t genNum, const std::string& text);
+  // The same for a value, printed straight to the output (stream data is not copied again).
+  void WriteObject(int32_t objNum, int32_t genNum, const TPDFObject* value);
+  // "xref", the table of the recorded objects, "trailer", the trailer, "startxref", "%%EOF".
+  // Not full: one subsection per run of consecutive recorded numbers, starting with 0.
+  // Full: one subsection 0..max, unrecorded numbers as free entries; /Size set to max + 1.
+  void WriteXRefAndTrailer(TPDFDictionary* trailer, int64_t base, bool full);
+
+  TByteSink& Stream;
+  std::vector<int64_t> Positions;
+  std::vector<int32_t> Generations;
+  std::vector<int32_t> Numbers;
+
+ private:
+  void BeginObject(int32_t objNum, int32_t genNum);
+};
