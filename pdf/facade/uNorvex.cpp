@@ -13,11 +13,9 @@ TNorvex::TNorvex() {
   FTempPath = platform::TempFolder();
 }
 
-TNorvex::~TNorvex() {
-  // Freed in order: the documents (their owner frees them before this point), then every
-  // direct-access handle still open, closing its file, in the order they were opened.
-  FDAHandles.clear();
-}
+// Members go in reverse order of declaration: first the documents, then every direct-access
+// handle still open, each closing its file.
+TNorvex::~TNorvex() = default;
 
 std::string TNorvex::LibraryVersion() {
   FLastErrorCode = 0;

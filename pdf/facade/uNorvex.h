@@ -13,6 +13,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -124,7 +125,8 @@ class TNorvex {
     ~TDAHandle();
     int32_t Value = 0;
     std::unique_ptr<TSmartPDFLink> Link;
-    std::vector<std::pair<int32_t, TPDFIndRef*>> PageHandles;
+    std::unordered_map<int32_t, TPDFIndRef*> PageHandles;     // page handle -> page reference
+    std::unordered_map<int64_t, int32_t> PageHandleOfObject;  // object and generation -> page handle
   };
   TDAHandle* FindDAHandle(int32_t value);
   int32_t NewHandleValue();
@@ -134,6 +136,7 @@ class TNorvex {
   int32_t FLastErrorCode = 0;
   std::string FTempPath;
   int32_t FNextHandle = 0;
+  bool FHandlesWrapped = false;  // the counter went round once: new values are checked against live ones
   // Open direct-access handles in the order they were opened (owned here; the destructor
   // closes those still open).
   std::vector<TDAHandle> FDAHandles;

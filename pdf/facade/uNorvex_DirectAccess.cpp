@@ -11,18 +11,20 @@
 
 bool TNorvex::HandleValueInUse(int32_t value) const {
   for (const TDAHandle& handle : FDAHandles) {
-    if (handle.Value == value) return true;
-    for (const auto& page : handle.PageHandles)
-      if (page.first == value) return true;
+    if (handle.Value == value || handle.PageHandles.count(value)) return true;
   }
   return false;
 }
 
 int32_t TNorvex::NewHandleValue() {
-  // Positive values only; after wrapping round, values still in use are skipped.
+  // Positive values only; once the counter has gone round, values still in use are skipped.
   do {
-    FNextHandle = FNextHandle == INT32_MAX ? 1 : FNextHandle + 1;
-  } while (HandleValueInUse(FNextHandle));
+    if (FNextHandle == INT32_MAX) {
+      FNextHandle = 0;
+      FHandlesWrapped = true;
+    }
+    ++FNextHandle;
+  } while (FHandlesWrapped && HandleValueInUse(FNextHandle));
   return FNextHandle;
 }
 
@@ -72,11 +74,12 @@ int32_t TNorvex::DAFindPage(int32_t fileHandle, int32_t page) {
     TPDFIndRef* ref = handle->Link->Document->FindPageFrom(page);
     if (!ref) return 0;
     // One page handle per page of a file: asking again for a page gives the same value.
-    for (const auto& known : handle->PageHandles) {
-      if (known.second->ObjNum == ref->ObjNum && known.second->GenNum == ref->GenNum) return known.first;
-    }
+    const int64_t key = (static_cast<int64_t>(ref->ObjNum) << 32) | static_cast<uint32_t>(ref->GenNum);
+    auto known = handle->PageHandleOfObject.find(key);
+    if (known != handle->PageHandleOfObject.end()) return known->second;
     int32_t value = NewHandleValue();
-    handle->PageHandles.emplace_back(value, ref);
+    handle->PageHandles.emplace(value, ref);
+    handle->PageHandleOfObject.emplace(key, value);
     return value;
   } catch (...) {
     return 0;
@@ -87,12 +90,10 @@ double TNorvex::DAPageDimension(int32_t fileHandle, int32_t pageRef, bool width)
   try {
     TDAHandle* handle = FindDAHandle(fileHandle);
     if (!handle || pageRef == 0) return 0;
-    for (const auto& [value, ref] : handle->PageHandles) {
-      if (value != pageRef) continue;
-      TSmartPDFDocument& document = *handle->Link->Document;
-      return width ? document.MediaWidth(ref) : document.MediaHeight(ref);
-    }
-    return 0;
+    auto page = handle->PageHandles.find(pageRef);
+    if (page == handle->PageHandles.end()) return 0;
+    TSmartPDFDocument& document = *handle->Link->Document;
+    return width ? document.MediaWidth(page->second) : document.MediaHeight(page->second);
   } catch (...) {
     return 0;
   }

@@ -58,7 +58,12 @@ TPDFIndRef* TSmartPDFDocument::NextSiblingPage(TPDFIndRef* previous) {
   const TPDFDictionary* parent = parentRef ? As<TPDFDictionary>(GetObjectCached(parentRef->ObjNum, &scratch)) : nullptr;
   const TPDFArray* kids = parent ? As<TPDFArray>(Resolved(parent->GetValue("Kids"), &scratch)) : nullptr;
   if (!kids) return nullptr;
-  int32_t position = kids->IndexOfText(previous);
+  // The last kid written as the same reference (same object and generation numbers).
+  int32_t position = kids->Count() - 1;
+  for (; position >= 0; --position) {
+    const TPDFIndRef* kid = As<TPDFIndRef>(kids->GetItem(position));
+    if (kid && kid->ObjNum == previous->ObjNum && kid->GenNum == previous->GenNum) break;
+  }
   if (position < 0 || position + 1 >= kids->Count()) return nullptr;
   const TPDFIndRef* next = As<TPDFIndRef>(kids->GetItem(position + 1));
   const TPDFDictionary* nextPage = next ? As<TPDFDictionary>(GetObjectCached(next->ObjNum, &scratch)) : nullptr;
