@@ -64,6 +64,7 @@ void TPDFDocument::InstallCallbacks() {
 void TPDFDocument::Clear() {
   PageTree = std::make_unique<TPDFPageTree>();
   Objects.Clear();
+  FSectionStarts.clear();
   FObjStms.clear();
   FObjStmBytes = 0;
   Structure->Clear();
@@ -181,6 +182,7 @@ bool TPDFDocument::ReadXRef() {
   FSeenSparse.clear();
   FTrailerTaken = false;
   const bool ok = reader.ReadSection(reader.FindStartXRef());
+  FSectionStarts = reader.SectionOffsets();
   if (!FTrailerTaken) Trailer = Structure->NewDictionary();
   Objects.Build(FileText.Size());
   std::vector<bool>().swap(FSeenDense);

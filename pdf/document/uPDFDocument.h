@@ -141,6 +141,10 @@ class TPDFDocument {
   std::unordered_set<int32_t> FSeenSparse;
   bool FTrailerTaken = false;
 
+  // Where the cross-reference sections of the loaded file start, ascending: an object's text
+  // is parsed up to the next of them at most (its range for copying runs on to the next object).
+  std::vector<int64_t> FSectionStarts;
+
   std::unordered_map<const TPDFIndObj*, TObjStmCache> FObjStms;
   size_t FObjStmBytes = 0;
   int FLoadDepth = 0;

@@ -1,5 +1,6 @@
 // TPDFDocument: lazy loading of one object from its text (a range of the file, or a piece
 // of a decoded object stream), and the stream data that follows a stream's dictionary.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -46,8 +47,13 @@ TPDFObject* TPDFDocument::LoadObject(TPDFIndObj* object) {
   TDepthGuard guard(FLoadDepth);
   TPDFObject* value = nullptr;
   if (!object->Compressed && !object->Swapped) {
+    // The object's range may run over a cross-reference table that follows it; the parse
+    // needs nothing beyond the table's start.
+    int64_t length = object->RawLength;
+    auto section = std::upper_bound(FSectionStarts.begin(), FSectionStarts.end(), object->Offset);
+    if (section != FSectionStarts.end()) length = std::min(length, *section - object->Offset);
     std::string buffer;
-    const std::string_view text = FileText.Read(object->Offset, object->RawLength, buffer);
+    const std::string_view text = FileText.Read(object->Offset, length, buffer);
     value = ParseObjectText(object, text, text.data() == buffer.data() ? &buffer : nullptr);
   } else {
     std::string text = RawText(object);

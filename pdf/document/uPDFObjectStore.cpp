@@ -79,7 +79,11 @@ void TPDFObjectStore::Build(int64_t fileSize) {
   for (const TPlainSlot& slot : FPlain) maxNum = std::max(maxNum, slot.ObjNum);
   for (const TCompressedSlot& slot : FCompressed) maxNum = std::max(maxNum, slot.ObjNum);
   const size_t count = FileCount();
-  if (maxNum >= 0 && static_cast<size_t>(maxNum) < 2 * count + kDenseSlack) FDense.assign(static_cast<size_t>(maxNum) + 1, 0);
+  if (maxNum >= 0 && static_cast<size_t>(maxNum) < 2 * count + kDenseSlack) {
+    // Room for added objects' numbers too, so the first additions do not copy the table.
+    FDense.reserve(static_cast<size_t>(maxNum) + 1 + kDenseSlack);
+    FDense.assign(static_cast<size_t>(maxNum) + 1, 0);
+  }
   // The first object of a number in store order is the one found.
   for (size_t i = 0; i < FCompressed.size(); ++i)
     if (!Handle(FCompressed[i].ObjNum)) SetHandle(FCompressed[i].ObjNum, static_cast<uint32_t>(i + 1));

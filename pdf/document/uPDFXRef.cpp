@@ -54,6 +54,14 @@ int64_t TPDFXRefReader::FindStartXRef() const {
   return DigitsValue(text.substr(start, end - start), 0);
 }
 
+std::vector<int64_t> TPDFXRefReader::SectionOffsets() const {
+  std::vector<int64_t> offsets;
+  offsets.reserve(FVisited.size());
+  for (const auto& [offset, ok] : FVisited) offsets.push_back(offset);
+  std::sort(offsets.begin(), offsets.end());
+  return offsets;
+}
+
 bool TPDFXRefReader::ReadSection(int64_t offset) {
   FVisited.clear();
   FAborted = false;

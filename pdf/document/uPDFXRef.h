@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "uPDFFileBytes.h"
 
@@ -34,6 +35,9 @@ class TPDFXRefReader {
   // when the chain ended properly. A chain that comes back to an offset already read stops
   // there: the repeated link counts as read (true) unless that section had failed to read.
   bool ReadSection(int64_t offset);
+  // The offsets of the sections the last ReadSection visited, in ascending order.
+  std::vector<int64_t> SectionOffsets() const;
+
   // Up to count bytes from position (a negative position reads from 0; cut at the end); the
   // view may show buffer (see TPDFFileBytes::Read).
   std::string_view ReadAt(int64_t position, int64_t count, std::string& buffer) const {
