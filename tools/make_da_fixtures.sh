@@ -146,8 +146,7 @@ data += table(entries) + (b"trailer\n<< /Size 9 /Root 1 0 R /Info 8 0 R /Prev %d
 write("da_update.pdf", bytes(data))
 
 # Hybrid: catalog and page tree root are plain objects; the two pages live in object
-# stream 5, which only the /XRefStm stream (object 6) lists. The classic table marks the
-# pages free, as producers of such files do for readers that know no object streams.
+# stream 5, which only the /XRefStm stream (object 6) lists: the classic table leaves them out.
 pages = [page(2, b" /MediaBox [0 0 612 792]"), page(2, b" /MediaBox [0 0 420 595]")]
 head, body = b"", b""
 for num, text in zip((3, 4), pages):
@@ -172,8 +171,7 @@ for n in range(0, 7):
     else:
         rows += bytes([1]) + offs[n].to_bytes(2, "big") + bytes([0])
 data += obj(6, stream_body(b"<< /Type /XRef /Size 7 /W [1 2 1] /Length %d >>" % len(rows), rows))
-entries = {0: free(3, 65535), 1: used(offs[1]), 2: used(offs[2]), 3: free(4, 0), 4: free(0, 0),
-           5: used(offs[5]), 6: used(offs[6])}
+entries = {0: free(0, 65535), 1: used(offs[1]), 2: used(offs[2]), 5: used(offs[5]), 6: used(offs[6])}
 xref = len(data)
 data += table(entries) + (b"trailer\n<< /Size 7 /Root 1 0 R /XRefStm %d >>\nstartxref\n%d\n%%%%EOF\n"
                           % (offs[6], xref))

@@ -1,5 +1,6 @@
 // EncryptFile and DecryptFile: whole-file copies through the direct-access reader, one
 // object at a time, written beside the output and put in place only when complete.
+#include <filesystem>
 #include <memory>
 
 #include "uNorvex.h"
@@ -39,6 +40,8 @@ class TNorvex::TFileCopy {
     if (!FInput.Open(input, platform::TFileShare::ReadDenyWrite)) return 401;
     // Naming the input as output would destroy the input; refuse before touching anything.
     if (platform::SameFile(input, output)) return 402;
+    std::error_code ec;
+    if (std::filesystem::is_directory(output, ec)) return 402;
     FOutput = std::make_unique<platform::TReplaceFile>(output);
     if (!FOutput->Begin()) return platform::FileExists(output) ? 402 : 403;
     FReader = std::make_unique<TSmartPDFReader>(FInput);

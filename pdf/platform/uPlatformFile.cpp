@@ -118,7 +118,7 @@ bool TFile::Open(const std::string& fileName, TFileShare share) {
 bool TFile::Create(const std::string& fileName) {
   Close();
   // The lock is taken before the file is emptied, so a held file keeps its bytes.
-  int handle = OpenRetrying(fileName.c_str(), O_WRONLY | O_CREAT, 0666);
+  int handle = OpenRetrying(fileName.c_str(), O_RDWR | O_CREAT, 0666);
   if (handle < 0) return false;
   struct stat info;
   if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode) || !LockNow(handle, LOCK_EX) ||

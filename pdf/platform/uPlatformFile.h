@@ -54,7 +54,7 @@ class TFile final : public TByteSource {
   // Opens an existing file. ReadWriteExclusive falls back to a read-only open under the same
   // exclusive lock when the file may be read but not written (see ReadOnly).
   bool Open(const std::string& fileName, TFileShare share);
-  // Creates the file, or empties an existing one, for writing under an exclusive lock.
+  // Creates the file, or empties an existing one, for reading and writing under an exclusive lock.
   // Fails when another open holds a lock on it.
   bool Create(const std::string& fileName);
   void Close();

@@ -117,8 +117,7 @@ class TSmartPDFReader {
   bool ReadClassicTable(int64_t position, int64_t& prev);
   bool ReadXRefStream(int64_t dictStart, int64_t* prev);
   TPDFDictionary* FindDictionary(int64_t position);
-  // Fills the slot unless a newer section did; true when stored.
-  bool StoreEntry(int64_t objNum, char kind, int64_t location, int64_t generation);
+  void StoreEntry(int64_t objNum, char kind, int64_t location, int64_t generation);
   std::string ObjectStreamText(int32_t objNum, const TSmartPDFObjectEntry& entry);
   TPDFStream* LoadObjectStream(int32_t streamNum);
   // The number pairs at the head of a loaded object stream (read once per stream).
@@ -129,7 +128,6 @@ class TSmartPDFReader {
   std::string NewIdentifier() const;
 
   std::unordered_set<int64_t> FVisitedSections;
-  const std::unordered_set<int64_t>* FHybridFree = nullptr;  // see StoreEntry
   int FSectionsRead = 0;
   int FFetchDepth = 0;
   std::unordered_set<int32_t> FObjStmLoading;  // object streams being loaded (loop guard)

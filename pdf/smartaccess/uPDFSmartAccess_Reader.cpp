@@ -142,19 +142,17 @@ bool TSmartPDFReader::ReadSection(int64_t offset, int64_t& prev) {
   return ReadXRefStream(windowStart + (own != std::string::npos ? own : dict), &prev);
 }
 
-bool TSmartPDFReader::StoreEntry(int64_t objNum, char kind, int64_t location, int64_t generation) {
-  if (objNum < 0 || objNum > kMaxObjectNumber) return false;
+void TSmartPDFReader::StoreEntry(int64_t objNum, char kind, int64_t location, int64_t generation) {
+  if (objNum < 0 || objNum > kMaxObjectNumber) return;
   if (kind == 'n') Offsets.Add(location);
   if (static_cast<int64_t>(Objects.size()) <= objNum) Objects.resize(static_cast<size_t>(objNum) + 1);
   TSmartPDFObjectEntry& slot = Objects[static_cast<size_t>(objNum)];
-  // The newest section is read first, so the first entry stored for a number wins; only
-  // the /XRefStm stream of a hybrid section may fill what its own table marked free.
-  if (slot.Number == objNum && !(FHybridFree && kind != 'f' && FHybridFree->count(objNum))) return false;
+  // The newest section is read first, so the first entry stored for a number wins.
+  if (slot.Number == objNum) return;
   slot.Number = static_cast<int32_t>(objNum);
   slot.Location = location;
   slot.Generation = static_cast<int32_t>(std::clamp<int64_t>(generation, INT32_MIN, INT32_MAX));
   slot.Kind = kind;
-  return true;
 }
 
 namespace {
@@ -193,7 +191,6 @@ int64_t EntryField(std::string_view field, int64_t limit) {
 
 bool TSmartPDFReader::ReadClassicTable(int64_t position, int64_t& prev) {
   int64_t size = Stream.Size();
-  std::unordered_set<int64_t> freed;
   for (;;) {
     std::string head = Stream.Read(position, kSubsectionHead);
     if (head.find("trailer") != std::string::npos) break;
@@ -214,8 +211,7 @@ bool TSmartPDFReader::ReadClassicTable(int64_t position, int64_t& prev) {
       std::string_view entry = std::string_view(entries).substr(static_cast<size_t>(j * kEntrySize), kEntrySize);
       int64_t location = EntryField(entry.substr(0, 10), int64_t{1} << 53);
       int64_t generation = EntryField(entry.substr(11, 5), INT32_MAX);
-      // Numbers this table marks free, for a /XRefStm stream to fill (see StoreEntry).
-      if (StoreEntry(first + j, entry[17], location, generation) && entry[17] == 'f') freed.insert(first + j);
+      StoreEntry(first + j, entry[17], location, generation);
     }
     position += count * kEntrySize;
     if (present < count) break;
@@ -229,9 +225,7 @@ bool TSmartPDFReader::ReadClassicTable(int64_t position, int64_t& prev) {
     Offsets.Add(hybrid);
     std::string window = Stream.Read(hybrid, kSectionWindow);
     size_t dict = window.find("<<");
-    FHybridFree = &freed;
     if (dict != std::string::npos) ReadXRefStream(hybrid + static_cast<int64_t>(dict), nullptr);
-    FHybridFree = nullptr;
   }
   if (!As<TPDFNumeric>(trailer->GetValue("Prev"))) return true;
   // A direct /Prev must name a section; 0 or an impossible offset is a damaged chain.

@@ -345,7 +345,7 @@ TEST(SmartReader, HybridFileTakesTheObjectsOnlyItsStreamLists) {
   TOpened opened(testsupport::ReadFile(testsupport::DataPath("da_hybrid.pdf")));
   TSmartPDFReader& reader = *opened.Reader;
   ASSERT_EQ(reader.Status, 0);
-  // The classic table marks 3 and 4 free; the /XRefStm stream has them in object stream 5.
+  // The classic table leaves 3 and 4 out; the /XRefStm stream has them in object stream 5.
   EXPECT_TRUE(reader.IsCompressed(3));
   EXPECT_EQ(Text(reader.FetchObject(4)), Printed("<</Type/Page/Parent 2 0 R/MediaBox[0 0 420 595]>>"));
   EXPECT_EQ(reader.Trailers.size(), 1u);  // the stream adds entries, not a trailer
