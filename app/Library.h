@@ -41,5 +41,5 @@ class TLibrary {
 // Makes the library object the window creates on its first Open.
 using TLibraryFactory = std::function<std::unique_ptr<TLibrary>()>;
 
-// The facade-backed library, or an empty factory when the program is built without the facade.
+// The library the program uses: the facade object.
 TLibraryFactory NorvexLibraryFactory();

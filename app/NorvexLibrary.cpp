@@ -1,7 +1,6 @@
 // The window's library operations forwarded to the facade object.
 #include "Library.h"
 
-#if __has_include("uNorvex.h")
 #include "uNorvex.h"
 
 namespace {
@@ -110,10 +109,3 @@ class TFacadeLibrary final : public TLibrary {
 TLibraryFactory NorvexLibraryFactory() {
   return [] { return std::unique_ptr<TLibrary>(std::make_unique<TFacadeLibrary<TNorvex>>()); };
 }
-
-#else
-
-// Built without the facade: the window runs, and Open says the library is missing.
-TLibraryFactory NorvexLibraryFactory() { return {}; }
-
-#endif

@@ -253,7 +253,7 @@ void TForm1::RunOpen(const std::optional<QString>& chosen) {
   fileName_->setText(name);
   if (!library_ && libraryFactory_) library_ = libraryFactory_();
   if (!library_) {
-    Message("The PDF library is not available in this build.");
+    Message("The PDF library could not be started.");
     return;
   }
   if (!MeasureFile()) return;

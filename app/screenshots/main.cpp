@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
   form.OpenFile(QString::fromLocal8Bit(argv[2]));
   Settle();
   if (!form.Library()) {
-    std::fprintf(stderr, "parvex-screenshots: built without the PDF library\n");
+    std::fprintf(stderr, "parvex-screenshots: the window made no library object\n");
     return 1;
   }
   const QString windowPng = out.filePath("window.png"), aboutPng = out.filePath("about.png");
