@@ -66,6 +66,8 @@ TBalloon::TBalloon(QWidget* owner)
   QFont bold = font();
   bold.setBold(true);
   title_->setFont(bold);
+  title_->setTextFormat(Qt::PlainText);
+  text_->setTextFormat(Qt::PlainText);
   for (QLabel* label : {title_, text_, icon_}) {
     label->setForegroundRole(QPalette::ToolTipText);
     // Clicks on the parts reach the popup, which closes on any click.

@@ -55,11 +55,6 @@ QString FromLibrary(const std::string& bytes) { return QString::fromStdString(te
 // File names are passed as the file system's own bytes.
 std::string FileBytes(const QString& fileName) { return QFile::encodeName(fileName).toStdString(); }
 
-void SetValue(QLabel* label, const QString& text) {
-  label->setText(text);
-  label->adjustSize();
-}
-
 // The layout is drawn for narrow fonts; where the system's stand-in runs wider, a control's
 // font is narrowed (condensed, then smaller) until it fits the room it has.
 void FitWidth(QWidget* widget, int room) {
@@ -73,6 +68,16 @@ void FitWidth(QWidget* widget, int room) {
     else font.setPointSizeF(font.pointSizeF() - 0.5);
     widget->setFont(font);
   }
+}
+
+// The value labels end where the permission boxes begin.
+constexpr int kValueRoom = 232 - 4 - 128;
+
+void SetValue(QLabel* label, const QString& text) {
+  label->setFont(QFont());  // back to the window's font; FitWidth narrows it again when needed
+  label->setText(text);
+  FitWidth(label, kValueRoom);
+  label->adjustSize();
 }
 
 // A refused file operation leaves its output behind as an empty file; one the command created
@@ -130,6 +135,7 @@ void TForm1::BuildControls() {
   auto value = [&](const char* name, int left, int top) {
     auto* label = new QLabel(this);
     label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
     label->move(left, top);
     SetValue(label, "n/a");
     return label;
@@ -359,10 +365,13 @@ QString TForm1::SaveFailure() {
   QStringList notStored;
   for (int i = 0; i < kInfoCount; ++i) {
     const QString text = info_[i]->text();
-    if (library_->SetInformation(i, ToLibrary(text)) == 1) continue;
-    if (library_->LastErrorCode() == 201) refusedEncrypted = true;
-    // A refused value that is already the stored one (an unchanged version 1.6) loses nothing.
-    else if (FromLibrary(library_->GetInformation(i)) != text)
+    if (library_->SetInformation(i, ToLibrary(text)) != 1 && library_->LastErrorCode() == 201) {
+      refusedEncrypted = true;
+      continue;
+    }
+    // The library may pass over a value without refusing it (a PDF Version it cannot write), so
+    // what it stores is read back; a value that already was the stored one loses nothing.
+    if (FromLibrary(library_->GetInformation(i)) != text)
       notStored << (i == 0 ? QStringLiteral("PDF Version (1.0 to 1.5 only)") : QString(kInfoNames[i]));
   }
   const bool written = library_->SaveToFile(FileBytes(openFileName_)) == 1;

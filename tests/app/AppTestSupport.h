@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -130,7 +131,9 @@ class FakeLibrary : public TLibrary {
     auto it = setInfoErrors.find(item);
     lastError = it != setInfoErrors.end() ? it->second : 0;
     if (it != setInfoErrors.end()) return 0;
-    info[item] = value;
+    // Like the library, a PDF Version it cannot write is passed over, not refused.
+    static const std::set<std::string> kVersions{"1.0", "1.1", "1.2", "1.3", "1.4", "1.5"};
+    if (item != 0 || kVersions.count(value)) info[item] = value;
     return 1;
   }
   int32_t SaveToFile(const std::string& f) override {

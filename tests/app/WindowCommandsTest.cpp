@@ -224,9 +224,9 @@ TEST(WindowSave, SaysUpdatedOnlyWhenEverythingWasStored) {
        {"Not updated.", "The document is encrypted, so its information fields cannot be changed.",
         "The file was written without these changes."}},
       {"not written", {}, "1.4", 0, {"Not updated.", "The file could not be written: FILE"}},
-      // A version the library refuses counts only when it differs from the stored one.
-      {"unchanged 1.6", {{0, 0}}, "1.6", 1, {}},
-      {"typed 1.7", {{0, 0}}, "1.7", 1,
+      // A version the library passes over counts only when it differs from the stored one.
+      {"unchanged 1.6", {}, "1.6", 1, {}},
+      {"typed 1.7", {}, "1.7", 1,
        {"Not updated.", "These fields could not be stored as typed: PDF Version (1.0 to 1.5 only).",
         "The file was written without these changes."}},
   };
