@@ -75,6 +75,7 @@ class TNorvex::TFileCopy {
       if (object && !skip) FInfo->CryptObject(object, i, generation);
       writer.WriteObject(i, generation, object);
       if (!sink.Ok()) return false;
+      if (auto* stream = As<TPDFStream>(object)) FReader->RecycleBuffer(std::move(stream->Data));
       if (scratch->Count() > kScratchPoolLimit) scratch = std::make_unique<TPDFStructure>();
     }
     FOwner.ReportProgress(100);

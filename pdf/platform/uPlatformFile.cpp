@@ -40,6 +40,9 @@ bool Unheld(const std::string& fileName) {
   return free;
 }
 
+// Bytes written before their writing to the disk is started, for files that ask for it.
+constexpr int64_t kWriteBackRun = 8 << 20;
+
 std::string FolderOf(const std::string& fileName) {
   size_t slash = fileName.rfind('/');
   if (slash == std::string::npos) return "./";
@@ -68,14 +71,20 @@ int64_t TMemorySource::ReadAt(int64_t position, char* target, int64_t count) con
 TFile::~TFile() { Close(); }
 
 TFile::TFile(TFile&& other) noexcept
-    : FHandle(std::exchange(other.FHandle, -1)), FReadOnly(other.FReadOnly), FPosition(other.FPosition) {}
+    : FHandle(std::exchange(other.FHandle, -1)),
+      FReadOnly(other.FReadOnly),
+      FWriteBackEarly(other.FWriteBackEarly),
+      FPosition(other.FPosition),
+      FWrittenBack(other.FWrittenBack) {}
 
 TFile& TFile::operator=(TFile&& other) noexcept {
   if (this != &other) {
     Close();
     FHandle = std::exchange(other.FHandle, -1);
     FReadOnly = other.FReadOnly;
+    FWriteBackEarly = other.FWriteBackEarly;
     FPosition = other.FPosition;
+    FWrittenBack = other.FWrittenBack;
   }
   return *this;
 }
@@ -136,6 +145,7 @@ void TFile::Close() {
   if (FHandle >= 0) ::close(FHandle);  // closing drops the lock
   FHandle = -1;
   FPosition = 0;
+  FWrittenBack = 0;
 }
 
 int64_t TFile::Size() const {
@@ -166,7 +176,14 @@ bool TFile::Write(const char* data, size_t count) {
     done += static_cast<size_t>(put);
   }
   FPosition += static_cast<int64_t>(done);
+  if (FWriteBackEarly && FPosition - FWrittenBack >= kWriteBackRun) StartWriteBack();
   return true;
+}
+
+void TFile::StartWriteBack() {
+  // Only starts the writing; a failure here shows up in the final flush.
+  ::sync_file_range(FHandle, FWrittenBack, FPosition - FWrittenBack, SYNC_FILE_RANGE_WRITE);
+  FWrittenBack = FPosition;
 }
 
 bool TFile::Flush() { return FHandle >= 0 && ::fsync(FHandle) == 0; }
@@ -237,6 +254,7 @@ bool TReplaceFile::Begin() {
     mode = 0666 & ~mask;
   }
   ::fchmod(FFile.Handle(), mode);
+  FFile.WriteBackEarly();
   return true;
 }
 

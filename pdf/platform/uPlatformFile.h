@@ -73,11 +73,18 @@ class TFile final : public TByteSource {
   int64_t Position() const { return FPosition; }
   // Flushes the written bytes to the disk.
   bool Flush();
+  // For a file that will be flushed when complete: starts writing each run of bytes to the
+  // disk as soon as it is written, so the final Flush has little left to wait for.
+  void WriteBackEarly() { FWriteBackEarly = true; }
 
  private:
+  void StartWriteBack();
+
   int FHandle = -1;
   bool FReadOnly = false;
+  bool FWriteBackEarly = false;
   int64_t FPosition = 0;
+  int64_t FWrittenBack = 0;  // bytes whose writing to the disk has been started
 };
 
 bool FileExists(const std::string& fileName);

@@ -104,7 +104,7 @@ std::string RecoverUserPassword(const std::string& ownerKey, const std::string& 
 // containers; the depth bound and the visited set keep a hostile graph from looping.
 class TValueCrypter {
  public:
-  explicit TValueCrypter(const std::string& key) : FKey(key) {}
+  explicit TValueCrypter(const std::string& key) : FSchedule(key) {}
 
   void Crypt(TPDFObject* value, int depth) {
     if (!value || depth > kCryptDepthLimit) return;
@@ -125,12 +125,12 @@ class TValueCrypter {
         break;
       }
       case TPDFKind::String:
-        RC4Crypt(FKey, static_cast<TPDFString*>(value)->Value);  // IsHex stays
+        Apply(static_cast<TPDFString*>(value)->Value);  // IsHex stays
         break;
       case TPDFKind::Stream: {
         auto* s = static_cast<TPDFStream*>(value);
         std::string data = std::move(s->Data);
-        RC4Crypt(FKey, data);
+        Apply(data);
         s->SetData(std::move(data));  // /Length becomes the direct number of the data length
         Crypt(s->Dictionary, depth + 1);
         break;
@@ -141,7 +141,15 @@ class TValueCrypter {
   }
 
  private:
-  const std::string& FKey;
+  // Every string and stream of one object starts the key stream afresh from the same key, so
+  // the key schedule is made once and copied.
+  void Apply(std::string& data) const {
+    if (data.empty()) return;
+    TRC4 rc4 = FSchedule;
+    rc4.Apply(reinterpret_cast<uint8_t*>(data.data()), data.size());
+  }
+
+  const TRC4 FSchedule;
   std::unordered_set<const TPDFObject*> FVisited;
 };
 

@@ -92,6 +92,9 @@ class TSmartPDFReader {
   void PrepareTrailer();
   // Forgets the object streams loaded so far (their data depend on the file key).
   void ClearObjectStreamCache();
+  // Takes back the bytes of stream data its caller is done with, so the next large read
+  // reuses that memory instead of fresh pages.
+  void RecycleBuffer(std::string&& bytes);
 
   std::string Version;
   const platform::TByteSource& Stream;
@@ -126,6 +129,11 @@ class TSmartPDFReader {
   int64_t StreamLength(TPDFDictionary* dictionary);
   TPDFObject* Resolve(TPDFObject* value, TPDFStructure* pool);
   std::string NewIdentifier() const;
+  // Where the object's bytes lie in the file (its head included); false when it has none there.
+  bool ObjectRange(int32_t objNum, int64_t& start, int64_t& length) const;
+  // The bytes of an object's range: small ranges come out of a read-ahead window, so a run of
+  // fetches in file order costs one read per window instead of one per object.
+  std::string ReadRange(int64_t start, int64_t length);
 
   std::unordered_set<int64_t> FVisitedSections;
   int FSectionsRead = 0;
@@ -133,6 +141,10 @@ class TSmartPDFReader {
   std::unordered_set<int32_t> FObjStmLoading;  // object streams being loaded (loop guard)
   std::unordered_map<int32_t, std::vector<int64_t>> FObjStmHeads;
   uint32_t FInstance = 0;                      // tells readers of one run apart in new /IDs
+  int64_t FSize = 0;                           // size of the source, taken at opening
+  std::string FWindow;                         // read-ahead bytes of the source
+  std::string FSpare;                          // memory for the next large read
+  int64_t FWindowStart = 0;
 };
 
 class TSmartPDFInfo {

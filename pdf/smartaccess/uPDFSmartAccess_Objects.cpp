@@ -2,6 +2,7 @@
 // streams), trailer look-ups and the trailer of a copy.
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "uPDFDigest.h"
 #include "uPDFSmartAccess.h"
@@ -22,11 +23,13 @@ class TFetchDepth {
   int& FDepth;
 };
 
-// The stream data start after the first "stream" and its line end; none without an
-// "endstream" or when the keyword is not followed by a line end.
-bool StreamDataStart(const std::string& text, size_t& start) {
-  size_t keyword = text.find("stream");
-  if (keyword == std::string::npos || text.find("endstream") == std::string::npos) return false;
+// The stream data start after the first "stream" (searched from from) and its line end; none
+// without an "endstream" or when the keyword is not followed by a line end.
+bool StreamDataStart(std::string_view text, size_t from, size_t& start) {
+  size_t keyword = text.find("stream", from);
+  // Any "endstream" will do; the one that closes the data is usually near the end.
+  size_t end = text.rfind("endstream");
+  if (keyword == std::string_view::npos || end == std::string_view::npos || end < from) return false;
   size_t after = keyword + 6;
   if (after >= text.size()) return false;
   if (text[after] == '\r') {
@@ -40,21 +43,61 @@ bool StreamDataStart(const std::string& text, size_t& start) {
   return false;
 }
 
+// Reads of up to this many bytes are served from the read-ahead window, which holds this
+// many bytes more.
+constexpr int64_t kWindowedRead = 16 * 1024;
+constexpr int64_t kWindowSize = 64 * 1024;
+
 }  // namespace
+
+bool TSmartPDFReader::ObjectRange(int32_t objNum, int64_t& start, int64_t& length) const {
+  if (objNum < 1 || objNum > MaxObjectNumber()) return false;
+  const TSmartPDFObjectEntry& entry = Objects[static_cast<size_t>(objNum)];
+  if (entry.Kind != 'n') return false;
+  start = entry.Location;
+  if (start < 0 || start >= FSize) return false;
+  // The object runs up to the next offset that bounds objects, or to the end of the file;
+  // the whole range is read, however long.
+  int64_t next = Offsets.NextAbove(start);
+  length = next - 1 > start ? next - start : FSize - start;
+  return true;
+}
+
+std::string TSmartPDFReader::ReadRange(int64_t start, int64_t length) {
+  length = std::min(length, FSize - start);
+  if (start < 0 || length <= 0) return {};
+  if (length > kWindowedRead) {
+    std::string bytes = std::move(FSpare);
+    FSpare = std::string();
+    bytes.clear();
+    bytes.resize(static_cast<size_t>(length));
+    bytes.resize(static_cast<size_t>(std::max<int64_t>(0, Stream.ReadAt(start, bytes.data(), length))));
+    return bytes;
+  }
+  const int64_t windowEnd = FWindowStart + static_cast<int64_t>(FWindow.size());
+  if (start < FWindowStart || start + length > windowEnd) {
+    FWindowStart = start;
+    FWindow.resize(static_cast<size_t>(std::min(kWindowedRead + kWindowSize, FSize - start)));
+    FWindow.resize(static_cast<size_t>(std::max<int64_t>(
+        0, Stream.ReadAt(start, FWindow.data(), static_cast<int64_t>(FWindow.size())))));
+  }
+  const int64_t offset = start - FWindowStart;
+  const int64_t available = std::min<int64_t>(length, static_cast<int64_t>(FWindow.size()) - offset);
+  if (available <= 0) return {};
+  return FWindow.substr(static_cast<size_t>(offset), static_cast<size_t>(available));
+}
+
+void TSmartPDFReader::RecycleBuffer(std::string&& bytes) {
+  if (bytes.capacity() > FSpare.capacity()) FSpare = std::move(bytes);
+}
 
 std::string TSmartPDFReader::GetObjectText(int32_t objNum) {
   if (objNum < 1 || objNum > MaxObjectNumber()) return {};
   const TSmartPDFObjectEntry entry = Objects[static_cast<size_t>(objNum)];
   if (entry.Kind == 'c') return ObjectStreamText(objNum, entry);
-  if (entry.Kind != 'n') return {};
-  int64_t size = Stream.Size();
-  int64_t start = entry.Location;
-  if (start < 0 || start >= size) return {};
-  // The object runs up to the next offset that bounds objects, or to the end of the file;
-  // the whole range is read, however long.
-  int64_t next = Offsets.NextAbove(start);
-  int64_t length = next - 1 > start ? next - start : size - start;
-  std::string text = Stream.Read(start, length);
+  int64_t start = 0, length = 0;
+  if (!ObjectRange(objNum, start, length)) return {};
+  std::string text = ReadRange(start, length);
   size_t head = text.find("obj");
   if (head == std::string::npos) return {};
   text.erase(0, head + 3);
@@ -64,17 +107,32 @@ std::string TSmartPDFReader::GetObjectText(int32_t objNum) {
 TPDFObject* TSmartPDFReader::FetchObject(int32_t objNum, TPDFStructure* pool) {
   if (FFetchDepth >= kMaxFetchDepth) return nullptr;
   TFetchDepth depth(FFetchDepth);
-  std::string text = GetObjectText(objNum);
-  if (text.empty()) return nullptr;
+  // The text after the object's head is text[body..]; it stays in one buffer, so stream
+  // data are cut out of it in place rather than copied.
+  std::string text;
+  size_t body = 0;
+  if (objNum >= 1 && objNum <= MaxObjectNumber() && Objects[static_cast<size_t>(objNum)].Kind == 'c') {
+    text = GetObjectText(objNum);
+  } else {
+    int64_t start = 0, length = 0;
+    if (!ObjectRange(objNum, start, length)) return nullptr;
+    text = ReadRange(start, length);
+    size_t head = text.find("obj");
+    if (head == std::string::npos) return nullptr;
+    body = head + 3;
+  }
+  if (text.size() <= body) return nullptr;
   TPDFStructure* target = pool ? pool : Pool.get();
-  TPDFObject* object = target->Parse(text);
+  TPDFObject* object = target->Parse(text.data() + body, text.size() - body);
   TPDFDictionary* dictionary = As<TPDFDictionary>(object);
   size_t start = 0;
-  if (!dictionary || !StreamDataStart(text, start)) return object;
+  if (!dictionary || !StreamDataStart(text, body, start)) return object;
   int64_t length = StreamLength(dictionary);
   if (length < 0) return object;
   TPDFStream* stream = target->NewStream(std::string());
-  stream->Data = text.substr(start, static_cast<size_t>(std::min<int64_t>(length, INT64_MAX / 2)));
+  text.erase(0, start);
+  if (static_cast<uint64_t>(length) < text.size()) text.resize(static_cast<size_t>(length));
+  stream->Data = std::move(text);
   stream->SetDictionary(dictionary);
   return stream;
 }

@@ -47,7 +47,7 @@ bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
 }  // namespace
 
 TSmartPDFReader::TSmartPDFReader(const platform::TByteSource& stream)
-    : Stream(stream), Pool(std::make_unique<TPDFStructure>()), FInstance(++gReaderInstances) {
+    : Stream(stream), Pool(std::make_unique<TPDFStructure>()), FInstance(++gReaderInstances), FSize(stream.Size()) {
   if (!CheckHeader()) {
     Status = kNoHeader;
     return;

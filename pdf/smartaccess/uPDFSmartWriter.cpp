@@ -2,14 +2,20 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
+#include <cstdio>
 
 #include "uPDFExtra.h"
 #include "uPDFStructure.h"
 
 namespace {
 constexpr size_t kBufferSize = 1 << 20;
+
+// A value of at most width digits as exactly width digits with leading zeros.
+void PutDigits(char* out, int64_t value, int width) {
+  uint64_t v = static_cast<uint64_t>(value);
+  for (int k = width - 1; k >= 0; --k, v /= 10) out[k] = static_cast<char>('0' + v % 10);
 }
+}  // namespace
 
 TByteSink::TByteSink(platform::TFile& file) : FFile(file) { FBuffer.reserve(kBufferSize); }
 
@@ -44,7 +50,9 @@ void TSmartPDFWriter::BeginObject(int32_t objNum, int32_t genNum) {
   Numbers.push_back(objNum);
   Generations.push_back(genNum);
   Positions.push_back(Stream.Position());
-  Stream.Write(std::to_string(objNum) + " " + std::to_string(genNum) + " obj\n");
+  char head[40];
+  int length = std::snprintf(head, sizeof head, "%d %d obj\n", objNum, genNum);
+  Stream.Write(head, static_cast<size_t>(length));
 }
 
 void TSmartPDFWriter::WriteObject(int32_t objNum, int32_t genNum, const std::string& text) {
@@ -73,23 +81,32 @@ void TSmartPDFWriter::WriteObject(int32_t objNum, int32_t genNum, const TPDFObje
 void TSmartPDFWriter::WriteXRefAndTrailer(TPDFDictionary* trailer, int64_t base, bool full) {
   const int64_t x = Stream.Position() + base;
   Stream.Write("xref\n", 5);
-  // The newest record of each number counts.
-  std::map<int32_t, size_t> recorded;
+  // The newest record of each number counts: slot[n] is 1 + the index of its record, 0 for none.
+  int32_t maxNumber = 0;
+  for (int32_t number : Numbers) maxNumber = std::max(maxNumber, number);
+  std::vector<size_t> slot(static_cast<size_t>(maxNumber) + 1, 0);
   for (size_t i = 0; i < Numbers.size(); ++i)
-    if (Numbers[i] > 0) recorded[Numbers[i]] = i;
-  const int32_t maxNumber = recorded.empty() ? 0 : recorded.rbegin()->first;
-  std::string line;
+    if (Numbers[i] > 0) slot[static_cast<size_t>(Numbers[i])] = i + 1;
+  auto isRecorded = [&](int32_t number) { return number > 0 && slot[static_cast<size_t>(number)] != 0; };
   auto entry = [&](int32_t number) {
-    size_t i = recorded[number];
-    line = FormatNumber(static_cast<double>(Positions[i] + base), 0, 10) + " " +
-           FormatNumber(Generations[i], 0, 5) + " n \n";
-    Stream.Write(line);
+    size_t i = slot[static_cast<size_t>(number)] - 1;
+    const int64_t position = Positions[i] + base;
+    if (position < 0 || position > 9999999999 || Generations[i] < 0 || Generations[i] > 99999) {
+      // Fields that do not fit their width are printed in full.
+      Stream.Write(FormatNumber(static_cast<double>(position), 0, 10) + " " + FormatNumber(Generations[i], 0, 5) +
+                   " n \n");
+      return;
+    }
+    char line[21] = "0000000000 00000 n \n";
+    PutDigits(line, position, 10);
+    PutDigits(line + 11, Generations[i], 5);
+    Stream.Write(line, 20);
   };
   if (!full) {
     // Runs of consecutive numbers; the first run starts at 0.
     std::vector<std::pair<int32_t, int32_t>> runs{{0, 1}};
-    for (const auto& [number, index] : recorded) {
-      (void)index;
+    for (int32_t number = 1; number <= maxNumber; ++number) {
+      if (!isRecorded(number)) continue;
       auto& last = runs.back();
       if (number == last.first + last.second) {
         ++last.second;
@@ -114,10 +131,10 @@ void TSmartPDFWriter::WriteXRefAndTrailer(TPDFDictionary* trailer, int64_t base,
     std::vector<int32_t> nextFree(static_cast<size_t>(maxNumber) + 1, 0);
     for (int32_t n = maxNumber, candidate = 0; n >= 0; --n) {
       nextFree[n] = candidate;
-      if (n < maxNumber && n > 0 && !recorded.count(n)) candidate = n;
+      if (n < maxNumber && n > 0 && !isRecorded(n)) candidate = n;
     }
     for (int32_t n = 0; n <= maxNumber; ++n) {
-      if (n > 0 && recorded.count(n)) {
+      if (isRecorded(n)) {
         entry(n);
       } else {
         Stream.Write(FormatNumber(nextFree[n], 0, 10) + (n == 0 ? " 65535 f \n" : " 00001 f \n"));
