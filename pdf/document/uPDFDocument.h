@@ -197,6 +197,7 @@ class TPDFDocument {
   // Copies never-loaded bytes of the file to the output in pieces.
   bool CopyFileRange(TPDFOutput& output, int64_t offset, int64_t length);
   bool CanWriteWhole();
+  bool HeaderMatches(TPDFIndObj* object);
   TPDFObject* LoadObject(TPDFIndObj* object);
   TPDFObject* ParseObjectText(TPDFIndObj* object, std::string_view text, std::string* holder);
   TPDFObject* MakeStream(TPDFDictionary* dict, std::string_view text, std::string* holder);

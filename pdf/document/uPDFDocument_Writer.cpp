@@ -111,6 +111,28 @@ bool TPDFDocument::CopyFileRange(TPDFOutput& output, int64_t offset, int64_t len
   return true;
 }
 
+// True when the object's text in the loaded file starts with its own "N G obj".
+bool TPDFDocument::HeaderMatches(TPDFIndObj* object) {
+  std::string buffer;
+  const std::string_view text = FileText.Read(object->Offset, std::min<int64_t>(object->RawLength, 64), buffer);
+  size_t p = 0;
+  auto skipWhite = [&] {
+    while (p < text.size() && (text[p] == ' ' || text[p] == '\n' || text[p] == '\r' || text[p] == '\t' ||
+                               text[p] == '\f' || text[p] == '\0'))
+      ++p;
+  };
+  auto number = [&](int64_t expected) {
+    skipWhite();
+    const size_t start = p;
+    int64_t value = 0;
+    while (p < text.size() && text[p] >= '0' && text[p] <= '9' && p - start < 11) value = value * 10 + (text[p++] - '0');
+    return p > start && value == expected;
+  };
+  if (!number(object->ObjNum) || !number(object->GenNum)) return false;
+  skipWhite();
+  return text.substr(p, 3) == "obj";
+}
+
 bool TPDFDocument::Write(TPDFOutput& output) {
   try {
     Entries.clear();
@@ -121,20 +143,26 @@ bool TPDFDocument::Write(TPDFOutput& output) {
 
     Entries.resize(static_cast<size_t>(highest) + 1);
     for (size_t n = 0; n < Entries.size(); ++n) Entries[n].ObjNum = static_cast<int32_t>(n);
+    // Numbers no object of the store has are free entries.
+    for (TXRefEntry& entry : Entries) entry.InUse = false;
     Entries[0].GenNum = 65535;
-    Entries[0].InUse = false;
 
     const int32_t kind = SecurityKind();
     for (TPDFIndObj* object : Objects) {
       // An encrypted document's objects from object streams are plain text; loaded, they are
       // encrypted again like every other decrypted object.
       if (kind == 1 && object->Compressed && !object->Loaded) GetLoadedValue(object);
+      // Text that does not start as this object (two entries at one offset, a wrong number at
+      // the offset) is not copied under its number: the object is written as it reads.
+      if (!object->Loaded && !object->Compressed && !object->Swapped && object->RawLength > 0 && !HeaderMatches(object))
+        GetLoadedValue(object);
       const int64_t position = output.Position();
       bool written = false;
       if (object->Loaded) {
         if (kind == 1 && object->Decrypted) ReencryptObject(object);
         written = output.Write(ObjectText(object));
-      } else if (!object->Compressed && !object->Swapped && object->Offset >= 0 && object->RawLength > 0) {
+      } else if (!object->Compressed && !object->Swapped && object->Offset >= 0 && object->RawLength > 0 &&
+                 HeaderMatches(object)) {
         // Never parsed: copied byte for byte with whatever followed it in the loaded file.
         std::string last;
         const std::string_view tail = FileText.Read(object->Offset + object->RawLength - 1, 1, last);
