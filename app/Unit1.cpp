@@ -299,7 +299,11 @@ bool TForm1::MeasureFile() {
 }
 
 void TForm1::ShowPages() {
-  const int32_t handle = library_->DAOpenFile(FileBytes(openFileName_), "");
+  // A file that needs a password is opened with the typed ones, so its pages are counted too.
+  const std::string file = FileBytes(openFileName_);
+  int32_t handle = library_->DAOpenFile(file, "");
+  for (QLineEdit* field : {userPassword_, ownerPassword_})
+    if (handle == 0 && !field->text().isEmpty()) handle = library_->DAOpenFile(file, ToLibrary(field->text()));
   const int32_t count = library_->DAGetPageCount(handle);
   SetValue(pages_, QString::number(count) + (count >= 2 ? " pages" : " page"));
   const int32_t page = library_->DAFindPage(handle, 1);

@@ -1,6 +1,7 @@
 // Loading a whole document from arbitrary bytes through the facade, then selecting every
-// page (up to a bound) with its size and loading every object of the store: nothing may
-// crash, hang or read outside a buffer. Seeded from tests/data.
+// page (up to a bound) with its size, loading every object of the store, reading its
+// security state and information, and writing it: nothing may crash, hang or read outside a
+// buffer. Seeded from tests/data.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -29,5 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   norvex.CheckObjects();
   for (TPDFIndObj* object : doc.Objects) (void)doc.RawText(object);
   (void)norvex.Linearized();
+  // The security state, the information fields and a written copy, which must load again.
+  (void)norvex.SetPassword("user");
+  for (int32_t item = 0; item <= 11; ++item) (void)norvex.SecurityInfo(item);
+  for (int32_t item = 0; item <= 8; ++item) (void)norvex.GetInformation(item);
+  (void)norvex.SetInformation(2, "Title");
+  const std::string written = norvex.SaveToString();
+  if (!written.empty()) (void)norvex.LoadFromString(written);
   return 0;
 }

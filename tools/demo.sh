@@ -8,14 +8,16 @@ cli="$build/parvex-cli"
 sample="$root/tests/data/sample.pdf"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-info() {  # the facts of a file, as the command-line tool shows them (or a peer, before it can)
-  if "$cli" info --help >/dev/null 2>&1; then "$cli" info "$@"; else pdfinfo "$@" 2>&1 | sed -n '1,12p'; fi
-}
+info() { "$cli" info "$@"; }
 echo "== the sample: $sample"
 info "$sample"
 echo
 echo "== encrypt it (user password 'user', owner password 'owner', printing and copying allowed)"
 "$cli" encrypt "$sample" "$out/protected.pdf" --user-password user --owner-password owner --allow print,copy
+echo
+echo "== the copy's facts: its information needs the password"
+info "$out/protected.pdf" </dev/null
+"$cli" verify "$out/protected.pdf" --password owner
 echo
 echo "== decrypting the copy without a password is refused"
 "$cli" decrypt "$out/protected.pdf" "$out/plain.pdf" --password '' </dev/null || echo "(exit status $?: refused, as it should be)"

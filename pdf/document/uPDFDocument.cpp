@@ -48,6 +48,7 @@ TPDFDocument::TPDFDocument() : Structure(std::make_unique<TPDFStructure>()) {
 TPDFDocument::~TPDFDocument() {
   // The page tree refers to values of the structure; it goes first.
   PageTree.reset();
+  DropSwapFile();
 }
 
 void TPDFDocument::InstallCallbacks() {
@@ -67,11 +68,13 @@ void TPDFDocument::Clear() {
   FSectionStarts.clear();
   FObjStms.clear();
   FObjStmBytes = 0;
+  FObjStmsLocked = false;
   Structure->Clear();
   Trailer = Structure->NewDictionary();
   FileText.Clear();
   Linearized = false;
   ResetSecurity();
+  DropSwapFile();
 }
 
 // ---- Loading ----
@@ -107,6 +110,9 @@ bool TPDFDocument::LoadBytes() {
 
 bool TPDFDocument::ParseDocument() {
   if (!ReadHeader() || !ReadXRef()) return false;
+  // An encrypted file whose user password is empty is opened before its pages are read, so
+  // that objects kept in its object streams can be read.
+  RememberPassword(std::string());
   BuildPageTree(true);
   return CheckLinearization();
 }
@@ -162,7 +168,10 @@ void TPDFDocument::OnTrailer(const std::string& text) {
   TPDFDictionary* trailer = As<TPDFDictionary>(Structure->Parse(text));
   if (!trailer) return;
   FTrailerTaken = true;
-  for (const char* key : {"Prev", "Type", "W", "Index", "Length", "Filter"}) trailer->Remove(key);
+  // What described the loaded file's cross-reference data goes; a written file has a table of
+  // its own, where an old /XRefStm offset would point at nothing valid.
+  for (const char* key : {"Prev", "Type", "W", "Index", "Length", "Filter", "DecodeParms", "XRefStm"})
+    trailer->Remove(key);
   Trailer = trailer;
 }
 
@@ -191,7 +200,16 @@ bool TPDFDocument::ReadXRef() {
 }
 
 void TPDFDocument::BuildPageTree(bool withRemove) {
-  PageTree = std::make_unique<TPDFPageTree>(PagesRoot());
+  TPDFDictionary* root = nullptr;
+  if (SecurityKind() != 0 && StoredPassword.empty()) {
+    // Objects that cannot be decrypted yet may read as nothing: the catalog is not replaced
+    // for that; the tree is built again once a password opens the document.
+    const TPDFDictionary* catalog = As<TPDFDictionary>(Trailer->GetValue("Root", true));
+    root = catalog ? As<TPDFDictionary>(catalog->GetValue("Pages", true)) : nullptr;
+  } else {
+    root = PagesRoot();
+  }
+  PageTree = std::make_unique<TPDFPageTree>(root);
   PageTree->OnNeedObject = [this](int32_t objNum, int32_t genNum) { DecryptTree(objNum, genNum); };
   if (withRemove)
     PageTree->OnRemoveObject = [this](int32_t objNum, int32_t genNum) { RemoveObject(objNum, genNum); };

@@ -15,9 +15,21 @@
 #include "uPDFFileBytes.h"
 #include "uPDFObjectStore.h"
 #include "uPDFPageTree.h"
+#include "uPDFSecurity.h"
 #include "uPDFStructure.h"
+#include "uPlatformFile.h"
 
 class TPDFDocument;
+
+// Where the writer puts a document's bytes: a file or memory.
+class TPDFOutput {
+ public:
+  virtual ~TPDFOutput() = default;
+  // False when the bytes could not be written.
+  virtual bool Write(const char* data, size_t size) = 0;
+  bool Write(std::string_view text) { return Write(text.data(), text.size()); }
+  virtual int64_t Position() const = 0;
+};
 
 // One cross-reference entry (the writer's bookkeeping of the objects it writes).
 struct TXRefEntry {
@@ -73,11 +85,60 @@ class TPDFDocument {
   // 0 not encrypted, 1 the standard handler in a supported variant, 2 any other encryption.
   int32_t SecurityKind();
   void EvaluateSecurity();
+  // Password checks against the file's entries (the key computation is the security
+  // handler's, run on this document's work state); a check changes the work fields only.
+  bool CheckUserPassword(const std::string& password);
+  bool CheckOwnerPassword(const std::string& password);
+  // On a password that checks: StoredPassword "!" + password and FileKey the computed key;
+  // otherwise StoredPassword empty (FileKey stays).
   void RememberPassword(const std::string& password);
+  void ComputeKeys();
+  std::string ObjectKey(int32_t objNum, int32_t genNum) const;
+  static void CryptValue(const std::string& key, TPDFObject* value);
+  // Loads the object and, with an accepted password, turns its strings and streams to plain text.
   void DecryptObject(TPDFIndObj* object);
+  void ReencryptObject(TPDFIndObj* object);
+  // Decrypts the object and every object its dictionaries and arrays refer to.
   void DecryptTree(int32_t objNum, int32_t genNum);
+  // Applies RC4 with each object's key to every object of the store: when encrypting, to
+  // every object (all are plain), otherwise to those not decrypted yet. Errors on one object
+  // skip it. With swapOut, each object is then kept as text (in the swap file when long).
+  void CryptAllObjects(bool swapOut, bool encrypting);
+  bool EncryptDocument(const std::string& owner, const std::string& user, bool is128, uint8_t lowRights,
+                       uint8_t highRights);
+  bool UnencryptDocument();
   // The trailer's /ID array, made (two equal new identifiers) when it has none.
   TPDFArray* EnsureID();
+
+  // ---- Information dictionary ----
+  // The dictionary /Info names (made as a new object when there is none).
+  TPDFDictionary* InfoDict();
+  std::string ReadInfo(const std::string& key);
+  void WriteInfo(const std::string& key, const std::string& value);
+  void SetVersion(const std::string& value) { Version = value; }
+  // Between the text of callers (Windows-1252) and PDF text strings (PDFDocEncoding, or
+  // UTF-16BE after the bytes FE FF).
+  static std::string DecodeText(const std::string& bytes);
+  static std::string EncodeText(const std::string& text);
+
+  // ---- Writer ----
+  // Writes the whole document: header, every object of the store, one classic table,
+  // trailer. False on any write failure or when the document cannot be written whole.
+  bool Write(TPDFOutput& output);
+  // Writes to a new file beside fileName and renames it over fileName once complete; on
+  // failure an existing file of that name is untouched.
+  bool SaveToFile(const std::string& fileName);
+  // The written document; empty on failure.
+  std::string SaveToString();
+  std::string ObjectText(TPDFIndObj* object);
+  // Names the swap file that encrypting uses for the text of long objects; false when the
+  // file cannot be made.
+  bool SetSwapFile(const std::string& fileName);
+  // Deletes the swap file and forgets its name.
+  void DropSwapFile();
+  void SwapOut(TPDFIndObj* object);
+  std::string ReadSwapRecord(int32_t objNum);
+  bool AppendSwapRecord(int32_t objNum, const std::string& text);
 
   // ---- Fields ----
   TPDFFileBytes FileText;
@@ -101,6 +162,11 @@ class TPDFDocument {
   int32_t FileP = 0;
   std::string StoredPassword;
   std::string FileKey;
+  // The key computation's state: ComputedKey, PermValue, the rights, Is128, PermIs16Bit,
+  // the passwords and WorkO/WorkU.
+  TSecurityWork Work;
+  // Objects swapped out at most this long stay in memory as text; longer ones go to the swap file.
+  static constexpr size_t kSwapInMemory = 1024;
 
   // An object stream decoded once and kept for the objects read from it.
   struct TObjStmCache {
@@ -126,6 +192,12 @@ class TPDFDocument {
   void BuildPageTree(bool withRemove);
   bool CheckLinearization();
   void ResetSecurity();
+  TSmartPDFEncryption EncryptionRecord() const;
+  void PrepareWorkID();
+  // Copies never-loaded bytes of the file to the output in pieces.
+  bool CopyFileRange(TPDFOutput& output, int64_t offset, int64_t length);
+  bool CanWriteWhole();
+  bool HeaderMatches(TPDFIndObj* object);
   TPDFObject* LoadObject(TPDFIndObj* object);
   TPDFObject* ParseObjectText(TPDFIndObj* object, std::string_view text, std::string* holder);
   TPDFObject* MakeStream(TPDFDictionary* dict, std::string_view text, std::string* holder);
@@ -149,4 +221,12 @@ class TPDFDocument {
   size_t FObjStmBytes = 0;
   int FLoadDepth = 0;
   int64_t FParsedCount = 0;
+  // An object stream was asked for while no password had opened the document: the objects
+  // read from it are read again once one does.
+  bool FObjStmsLocked = false;
+  void ReadLockedObjectsAgain();
+
+  // The swap file while it is open, and where the last record read ended.
+  platform::TFile FSwap;
+  int64_t FSwapReadPosition = 0;
 };

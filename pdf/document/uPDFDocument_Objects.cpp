@@ -66,7 +66,7 @@ TPDFObject* TPDFDocument::LoadObject(TPDFIndObj* object) {
 }
 
 std::string TPDFDocument::RawText(TPDFIndObj* object) {
-  if (object->Swapped) return object->CachedText;
+  if (object->Swapped) return object->InTempFile ? ReadSwapRecord(object->ObjNum) : object->CachedText.Text();
   if (object->Compressed) return CompressedText(object);
   if (object->Offset < 0) return std::string();
   return FileText.Copy(object->Offset, object->RawLength);
@@ -171,7 +171,10 @@ std::string TPDFDocument::CompressedText(TPDFIndObj* object) {
 const TPDFDocument::TObjStmCache* TPDFDocument::ObjectStream(TPDFIndObj* holder) {
   TPDFStream* stream = As<TPDFStream>(GetLoadedValue(holder));
   if (!stream || stream->Dictionary->GetTypeName() != "ObjStm") return nullptr;
-  if (SecurityKind() == 1 && !StoredPassword.empty()) DecryptObject(holder);
+  if (SecurityKind() == 1) {
+    if (StoredPassword.empty()) FObjStmsLocked = true;
+    else DecryptObject(holder);
+  }
 
   auto found = FObjStms.find(holder);
   if (found != FObjStms.end()) {

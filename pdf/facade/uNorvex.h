@@ -22,7 +22,8 @@ class TSmartPDFLink;
 class TPDFIndRef;
 
 // The in-memory documents of a TNorvex (owned, in the order they came), one of them selected.
-// Made with one blank document, so it is never empty.
+// Made with one blank document, so it is never empty. Each document has an identifier: a
+// non-zero value from a counter, never given to another document.
 class TNorvexDocuments {
  public:
   TNorvexDocuments();
@@ -31,13 +32,29 @@ class TNorvexDocuments {
   TNorvexDocuments& operator=(const TNorvexDocuments&) = delete;
 
   int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
-  TPDFDocument& Selected() const { return *FSelected; }
-  // Appends the document and selects it.
-  void Append(std::unique_ptr<TPDFDocument> document);
+  TPDFDocument& Selected() const { return *FItems[FSelected].Document; }
+  int32_t SelectedID() const { return FItems[FSelected].ID; }
+  // Identifier of the document at a 1-based position; 0 outside the list.
+  int32_t ID(int32_t index) const;
+  // Appends the document and selects it; its identifier.
+  int32_t Append(std::unique_ptr<TPDFDocument> document);
+  // False (nothing changed) for an identifier not in the list.
+  bool Select(int32_t id);
+  // False for an identifier not in the list or the only document. A selected document hands
+  // the selection to the one before it (the second one, when it is the first).
+  bool Remove(int32_t id);
+  // A blank one-page document with the library's producer, creator and dates.
+  static std::unique_ptr<TPDFDocument> MakeBlank();
 
  private:
-  std::vector<std::unique_ptr<TPDFDocument>> FItems;
-  TPDFDocument* FSelected = nullptr;
+  struct TItem {
+    int32_t ID = 0;
+    std::unique_ptr<TPDFDocument> Document;
+  };
+  int32_t IndexOf(int32_t id) const;
+  std::vector<TItem> FItems;
+  size_t FSelected = 0;
+  int32_t FNextID = 0;
 };
 
 class TNorvex {
@@ -108,9 +125,59 @@ class TNorvex {
   int32_t Linearized();
   // Loads every object of the selected document not loaded yet; always 1.
   int32_t CheckObjects();
-  int32_t DocumentCount() const { return FDocuments.Count(); }
   // The selected document itself, for the library's own callers.
   TPDFDocument& SelectedDocumentObject() const { return FDocuments.Selected(); }
+
+  // --- Document list and page selection (uNorvex_Documents.cpp) ---
+  // Documents are named by identifiers, checked against the list before use; none of these
+  // sets the last error code except NewDocument (0).
+  int32_t DocumentCount() const { return FDocuments.Count(); }
+  int32_t DocumentID(int32_t index) const { return FDocuments.ID(index); }
+  int32_t SelectedDocument() const { return FDocuments.SelectedID(); }
+  int32_t SelectDocument(int32_t id);
+  int32_t NewDocument();
+  int32_t RemoveDocument(int32_t id);
+  int32_t PageCount();
+  // 1 when page n is now the selected page; a number outside the document keeps the selection.
+  int32_t SelectPage(int32_t page);
+  int32_t SelectedPage();
+  // Size of the selected page times the document's measurement scale (points by default).
+  double PageWidth();
+  double PageHeight();
+
+  // --- Document security (uNorvex_Security.cpp) ---
+  // 0 not encrypted, 1 the standard handler (RC4 40 or 128 bits), 2 an encryption not handled.
+  int32_t Encrypted();
+  // Key length in bits of a standard-handler document; 0 otherwise.
+  int32_t EncryptionStrength();
+  // 0 wrong, 1 user password, 2 owner password, 5 both, 3 not encrypted, 4 encryption not handled.
+  int32_t SetPassword(const std::string& password);
+  // A status per item: 0 encryption, 1 user password, 2 owner password, 3 printing,
+  // 4 modifying, 5 copying, 6 annotating, 7 filling forms, 8 accessibility, 9 assembly,
+  // 10 key length. Sets the code to 0.
+  int32_t SecurityInfo(int32_t item);
+  // Encrypts the document in memory (strength 0: 40-bit, 1: 128-bit; permissions packed by
+  // Permissions). Codes: 101 bad strength, 102 bad permission value, 103 already encrypted.
+  int32_t Encrypt(const std::string& ownerPassword, const std::string& userPassword, int32_t strength,
+                  int32_t permission);
+  // Decrypts the document in memory once a password was accepted; 0 when nothing was done.
+  int32_t Unencrypt();
+
+  // --- Information and saving (uNorvex_Information.cpp) ---
+  // Item 0 the PDF version; 1 Author, 2 Title, 3 Subject, 4 Keywords, 5 Creator, 6 Producer,
+  // 7 CreationDate, 8 ModDate. Text is Windows-1252.
+  std::string GetInformation(int32_t item);
+  // Items 0 to 6 of an unencrypted document; 1 when the item now reads back as the value.
+  // Codes: 201 encrypted document, 202 item not writable.
+  int32_t SetInformation(int32_t item, const std::string& value);
+  // Sets /ModDate and writes the document; the file is replaced only once the new one is
+  // complete, so a failure leaves an existing file as it was.
+  int32_t SaveToFile(const std::string& fileName);
+  // The written document; empty (code 999) on failure.
+  std::string SaveToString();
+  int32_t SaveToStream(std::ostream& stream);
+  // Names the swap file that Encrypt uses for the text of long objects.
+  int32_t SetTempFile(const std::string& fileName);
 
  private:
   class TFileCopy;

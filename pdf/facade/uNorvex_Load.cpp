@@ -1,5 +1,4 @@
-// TNorvex: loading documents into the document list, and the list itself as far as loading
-// needs it.
+// TNorvex: loading documents into the document list.
 #include <istream>
 
 #include "uNorvex.h"
@@ -13,19 +12,6 @@ namespace {
 constexpr int64_t kReadWholeLimit = int64_t{4} << 20;
 
 }  // namespace
-
-TNorvexDocuments::TNorvexDocuments() {
-  auto blank = std::make_unique<TPDFDocument>();
-  blank->NewBlank();
-  Append(std::move(blank));
-}
-
-TNorvexDocuments::~TNorvexDocuments() = default;
-
-void TNorvexDocuments::Append(std::unique_ptr<TPDFDocument> document) {
-  FSelected = document.get();
-  FItems.push_back(std::move(document));
-}
 
 int32_t TNorvex::AddLoaded(std::unique_ptr<TPDFDocument> document, bool loaded) {
   if (!loaded) return 0;

@@ -93,3 +93,129 @@ TEST(CliCommands, EveryCommandHasHelp) {
   EXPECT_EQ(Cli({"--help"}).Status, 0);
   EXPECT_EQ(Cli({}).Status, cli::kExitUsage);
 }
+
+namespace {
+
+// pdfinfo's value of a field ("Pages", "Title", ...); "(none)" when it does not show it.
+std::string PdfInfo(const std::string& file, const std::string& password, const std::string& field) {
+  std::string out;
+  const std::string pw = testsupport::Quote(password);
+  testsupport::Run("pdfinfo -opw " + pw + " -upw " + pw + " " + testsupport::Quote(file) + " 2>/dev/null", &out);
+  out.insert(0, "\n");
+  const size_t at = out.find("\n" + field + ":");
+  if (at == std::string::npos) return "(none)";
+  const size_t start = out.find_first_not_of(' ', at + field.size() + 2);
+  return out.substr(start, out.find('\n', start) - start);
+}
+
+// The value on our own info line with that label.
+std::string InfoLine(const std::string& text, const std::string& label) {
+  const std::string all = "\n" + text;
+  const size_t at = all.find("\n" + label + ":");
+  if (at == std::string::npos) return "(none)";
+  size_t start = all.find_first_not_of(' ', at + label.size() + 2);
+  const size_t end = all.find('\n', at + 1);
+  if (start > end) start = end;
+  return all.substr(start, end - start);
+}
+
+}  // namespace
+
+TEST(CliCommands, InfoAgreesWithPdfinfo) {
+  REQUIRE_TOOL("pdfinfo");
+  struct Case {
+    const char* File;
+    const char* Password;
+    const char* Encryption;
+  };
+  const Case cases[] = {
+      {"sample.pdf", "", "no"},
+      {"info_texts.pdf", "", "no"},
+      {"da_objstm.pdf", "", "no"},
+      {"da_update.pdf", "", "no"},
+      {"da_wide.pdf", "", "no"},
+      {"app_rc4_128.pdf", "user", "yes (128-bit RC4)"},
+      {"sec_rc4_40.pdf", "owner", "yes (40-bit RC4)"},
+      {"da_rc4_128_objstm.pdf", "user", "yes (128-bit RC4)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.File);
+    const std::string file = DataPath(c.File);
+    Result r = Cli({"info", file, "--password", c.Password});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(InfoLine(r.Out, "Pages"), PdfInfo(file, c.Password, "Pages"));
+    // pdfinfo: "612 x 792 pts (letter)"
+    EXPECT_EQ(PdfInfo(file, c.Password, "Page size").rfind(InfoLine(r.Out, "Page size"), 0), 0u);
+    EXPECT_EQ(InfoLine(r.Out, "Encrypted"), c.Encryption);
+    for (const char* field : {"Title", "Author", "Subject", "Keywords", "Creator", "Producer"}) {
+      // pdfinfo leaves out a value stored as a stream, which this tool reads.
+      if (std::string(c.File) == "info_texts.pdf" && std::string(field) == "Keywords") continue;
+      const std::string theirs = PdfInfo(file, c.Password, field);
+      const std::string ours = InfoLine(r.Out, field);
+      // A character the information text cannot hold reads as '?' here.
+      if (theirs.find("\xF0\x9F") != std::string::npos || theirs.find("\xD0\x91") != std::string::npos)
+        EXPECT_EQ(ours, "Caf\xC3\xA9 \xE2\x82\xAC ? ?") << field;
+      else
+        EXPECT_EQ(ours, theirs == "(none)" ? "" : theirs) << field;
+    }
+  }
+  // JSON output carries the same facts.
+  Result json = Cli({"info", DataPath("sec_rc4_40_denied.pdf"), "--password", "user", "--json"});
+  ASSERT_EQ(json.Status, 0);
+  EXPECT_NE(json.Out.find("\"key_bits\": 40"), std::string::npos);
+  EXPECT_NE(json.Out.find("\"print\": false"), std::string::npos);
+  EXPECT_NE(json.Out.find("\"title\": \"Security fixture title\""), std::string::npos);
+}
+
+TEST(CliCommands, VerifyNamesThePassword) {
+  struct Case {
+    const char* File;
+    const char* Password;
+    const char* Verdict;
+    int Status;
+  };
+  const Case cases[] = {
+      {"sec_rc4_128.pdf", "user", "user", 0},
+      {"sec_rc4_128.pdf", "owner", "owner", 0},
+      {"sec_rc4_128_emptyowner.pdf", "user", "both (user and owner)", 0},
+      {"sec_rc4_128.pdf", "wrong", "incorrect", 3},
+      {"sample.pdf", "", "not encrypted", 0},
+  };
+  for (const Case& c : cases) {
+    Result r = Cli({"verify", DataPath(c.File), "--password", c.Password});
+    EXPECT_EQ(r.Status, c.Status) << c.File << " " << c.Password;
+    EXPECT_EQ(r.Out, DataPath(c.File) + ": " + c.Verdict + "\n");
+  }
+  Result missing = Cli({"verify", "/nonexistent.pdf", "--password", "x"});
+  EXPECT_EQ(missing.Status, cli::kExitIo);
+  EXPECT_NE(missing.Err.find("/nonexistent.pdf"), std::string::npos);
+}
+
+TEST(CliCommands, SetInfoInPlaceAndToAnotherFile) {
+  const std::string dir = testsupport::TempDir("cli-setinfo");
+  const std::string file = dir + "/doc.pdf";
+  testsupport::WriteFile(file, testsupport::ReadFile(DataPath("sample.pdf")));
+  Result r = Cli({"set-info", file, "--title", "Caf\xC3\xA9 \xE2\x84\xA2", "--author", "Someone", "--version", "1.5"});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  Result info = Cli({"info", file});
+  EXPECT_EQ(InfoLine(info.Out, "Title"), "Caf\xC3\xA9 \xE2\x84\xA2");
+  EXPECT_EQ(InfoLine(info.Out, "Author"), "Someone");
+  EXPECT_EQ(InfoLine(info.Out, "PDF version"), "1.5");
+  if (testsupport::HaveTool("pdfinfo")) EXPECT_EQ(PdfInfo(file, "", "Title"), "Caf\xC3\xA9 \xE2\x84\xA2");
+
+  const std::string copy = dir + "/copy.pdf";
+  ASSERT_EQ(Cli({"set-info", file, "--subject", "S", "--output", copy}).Status, 0);
+  EXPECT_EQ(InfoLine(Cli({"info", copy}).Out, "Subject"), "S");
+  EXPECT_EQ(InfoLine(Cli({"info", file}).Out, "Subject"), "");
+
+  // Refusals leave the file as it was.
+  const std::string before = testsupport::ReadFile(file);
+  EXPECT_EQ(Cli({"set-info", file, "--version", "1.7"}).Status, cli::kExitUsage);
+  const std::string locked = dir + "/locked.pdf";
+  testsupport::WriteFile(locked, testsupport::ReadFile(DataPath("sec_rc4_40.pdf")));
+  Result encrypted = Cli({"set-info", locked, "--title", "x", "--password", "owner"});
+  EXPECT_EQ(encrypted.Status, cli::kExitState);
+  EXPECT_NE(encrypted.Err.find("encrypted"), std::string::npos);
+  EXPECT_EQ(testsupport::ReadFile(file), before);
+  EXPECT_EQ(testsupport::ReadFile(locked), testsupport::ReadFile(DataPath("sec_rc4_40.pdf")));
+}

@@ -5,9 +5,44 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 namespace testsupport {
 
-std::string DataPath(const std::string& name) { return std::string(PARVEX_TEST_DATA) + "/" + name; }
+namespace {
+
+// The fixtures as this test process sees them: a private copy of the data folder, made on first
+// use and removed at exit. The library locks the files it opens (a direct-access handle locks
+// out every other open), so test programs that ctest runs side by side must not share them.
+class TPrivateData {
+ public:
+  TPrivateData() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    FDir = fs::path(PARVEX_BINARY_DIR) / "test-tmp" / ("data-" + std::to_string(::getpid()));
+    fs::remove_all(FDir, ec);
+    fs::create_directories(FDir, ec);
+    fs::copy(PARVEX_TEST_DATA, FDir, fs::copy_options::recursive, ec);
+    if (ec) FDir = PARVEX_TEST_DATA;  // no room for a copy: the shared folder serves
+    else FOwned = true;
+  }
+  ~TPrivateData() {
+    std::error_code ec;
+    if (FOwned) std::filesystem::remove_all(FDir, ec);
+  }
+  std::string Path(const std::string& name) const { return (FDir / name).string(); }
+
+ private:
+  std::filesystem::path FDir;
+  bool FOwned = false;
+};
+
+}  // namespace
+
+std::string DataPath(const std::string& name) {
+  static const TPrivateData data;
+  return data.Path(name);
+}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -4,7 +4,8 @@
 
 namespace testsupport {
 
-// Absolute path of a file under tests/data.
+// Absolute path of a fixture of tests/data, in a copy private to this test process (the
+// library locks the files it opens, and ctest runs test programs side by side).
 std::string DataPath(const std::string& name);
 
 // Whole file as bytes; empty when it cannot be read.

@@ -1,0 +1,142 @@
+// TPDFDocument: the information dictionary (/Info of the trailer) and the text conversion
+// between callers' Windows-1252 text and PDF text strings.
+#include <array>
+
+#include "uPDFDocument.h"
+
+namespace {
+
+// PDFDocEncoding byte -> Windows-1252 byte: a permutation that moves these bytes and keeps
+// every other one.
+constexpr std::pair<uint8_t, uint8_t> kDecodeMoves[] = {
+    {0x1A, 0x88}, {0x1F, 0x98}, {0x80, 0x95}, {0x81, 0x86}, {0x82, 0x87}, {0x83, 0x85}, {0x84, 0x97},
+    {0x85, 0x96}, {0x86, 0x83}, {0x87, 0x1F}, {0x88, 0x8B}, {0x89, 0x9B}, {0x8A, 0x81}, {0x8B, 0x89},
+    {0x8C, 0x84}, {0x8D, 0x93}, {0x8E, 0x94}, {0x8F, 0x91}, {0x90, 0x92}, {0x91, 0x82}, {0x92, 0x99},
+    {0x93, 0x8D}, {0x94, 0x8F}, {0x95, 0x90}, {0x96, 0x8C}, {0x97, 0x8A}, {0x98, 0x9F}, {0x99, 0x8E},
+    {0x9A, 0xA0}, {0x9B, 0xAD}, {0x9D, 0x9A}, {0x9F, 0x1A}, {0xA0, 0x80}, {0xAD, 0x9D},
+};
+
+struct TDocEncodingTables {
+  std::array<uint8_t, 256> Decode{};
+  std::array<uint8_t, 256> Encode{};
+  TDocEncodingTables() {
+    for (int i = 0; i < 256; ++i) Decode[i] = Encode[i] = static_cast<uint8_t>(i);
+    for (const auto& [file, text] : kDecodeMoves) {
+      Decode[file] = text;
+      Encode[text] = file;
+    }
+  }
+};
+
+const TDocEncodingTables& DocEncoding() {
+  static const TDocEncodingTables tables;
+  return tables;
+}
+
+// Unicode of the Windows-1252 bytes 0x80 to 0x9F (0 where the code page has no character).
+constexpr uint16_t kWin1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+// The Windows-1252 byte of a character; '?' when the code page cannot hold it.
+char ToWin1252(uint32_t code) {
+  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
+  for (int i = 0; i < 32; ++i) {
+    if (kWin1252High[i] == code) return static_cast<char>(0x80 + i);
+    // The five bytes the code page leaves undefined stand for the control characters of the same value.
+    if (kWin1252High[i] == 0 && code == 0x80u + static_cast<uint32_t>(i)) return static_cast<char>(code);
+  }
+  return '?';
+}
+
+const std::string kInfoKey = "Info";
+
+}  // namespace
+
+std::string TPDFDocument::DecodeText(const std::string& bytes) {
+  std::string text;
+  if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFE && static_cast<uint8_t>(bytes[1]) == 0xFF) {
+    text.reserve(bytes.size() / 2);
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      const uint32_t unit = (static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << 8) |
+                            static_cast<uint8_t>(bytes[i + 1]);
+      if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+        const uint32_t low = (static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 2])) << 8) |
+                             static_cast<uint8_t>(bytes[i + 3]);
+        if (low >= 0xDC00 && low <= 0xDFFF) i += 2;  // one character outside the basic plane
+        text.push_back('?');
+        continue;
+      }
+      text.push_back(ToWin1252(unit));
+    }
+    return text;
+  }
+  text.resize(bytes.size());
+  const auto& decode = DocEncoding().Decode;
+  for (size_t i = 0; i < bytes.size(); ++i) text[i] = static_cast<char>(decode[static_cast<uint8_t>(bytes[i])]);
+  return text;
+}
+
+std::string TPDFDocument::EncodeText(const std::string& text) {
+  if (text.size() >= 2 && static_cast<uint8_t>(text[0]) == 0xFE && static_cast<uint8_t>(text[1]) == 0xFF) return text;
+  std::string bytes(text.size(), '\0');
+  const auto& encode = DocEncoding().Encode;
+  for (size_t i = 0; i < text.size(); ++i) bytes[i] = static_cast<char>(encode[static_cast<uint8_t>(text[i])]);
+  return bytes;
+}
+
+TPDFDictionary* TPDFDocument::InfoDict() {
+  TPDFObject* info = Trailer->GetValue(kInfoKey);
+  if (const TPDFIndRef* ref = As<TPDFIndRef>(info)) {
+    TPDFIndObj* object = FindObject(ref->ObjNum, ref->GenNum);
+    return object ? As<TPDFDictionary>(GetLoadedValue(object)) : nullptr;
+  }
+  // No /Info, or a direct value: the information goes into an object of its own. A direct
+  // dictionary keeps its entries (they are the file's information, not to be lost).
+  TPDFDictionary* dict = Structure->NewDictionary();
+  if (TPDFDictionary* direct = As<TPDFDictionary>(info)) dict->Assign(direct);
+  Trailer->SetValue(kInfoKey, AddObjectRef(dict));
+  return dict;
+}
+
+std::string TPDFDocument::ReadInfo(const std::string& key) {
+  const int32_t kind = SecurityKind();
+  if (kind == 2 || (kind == 1 && StoredPassword.empty())) return std::string();
+  TPDFDictionary* info = nullptr;
+  if (kind == 1) {
+    // The information object is decrypted first, and so is an object one of its values names.
+    const bool stored = As<TPDFIndRef>(Trailer->GetValue(kInfoKey)) != nullptr;
+    info = InfoDict();
+    const TPDFIndRef* ref = As<TPDFIndRef>(Trailer->GetValue(kInfoKey));
+    if (!info || !ref) return std::string();
+    TPDFIndObj* object = FindObject(ref->ObjNum, ref->GenNum);
+    if (stored) DecryptObject(object);
+    else if (object) object->Decrypted = true;  // made here, so plain already
+    if (const TPDFIndRef* valueRef = As<TPDFIndRef>(info->GetValue(key)))
+      DecryptObject(FindObject(valueRef->ObjNum, valueRef->GenNum));
+  } else {
+    info = InfoDict();
+  }
+  if (!info) return std::string();
+  TPDFObject* value = info->GetValue(key, true);
+  if (const TPDFString* string = As<TPDFString>(value)) return DecodeText(string->Value);
+  if (const TPDFStream* stream = As<TPDFStream>(value)) return DecodeText(stream->GetDecoded());
+  return std::string();
+}
+
+void TPDFDocument::WriteInfo(const std::string& key, const std::string& value) {
+  const std::string bytes = EncodeText(value);
+  if (SecurityKind() != 0) return;
+  TPDFDictionary* info = InfoDict();
+  if (!info) return;
+  TPDFObject* current = info->GetValue(key, true);
+  if (TPDFStream* stream = As<TPDFStream>(current)) {
+    stream->SetContent(std::string(), false);
+  } else if (TPDFString* string = As<TPDFString>(current)) {
+    string->Value = bytes;
+    return;
+  }
+  info->SetValue(key, Structure->NewString(bytes, 0));
+}
