@@ -6,8 +6,10 @@ TRC4::TRC4(const std::string& key) {
   for (int i = 0; i < 256; ++i) FState[i] = static_cast<uint8_t>(i);
   const size_t n = key.empty() ? 0 : (key.size() > 256 ? 256 : key.size());
   uint8_t j = 0;
+  size_t keyIndex = 0;  // i mod n, kept without a division per step
   for (int i = 0; i < 256; ++i) {
-    const uint8_t k = n ? static_cast<uint8_t>(key[static_cast<size_t>(i) % n]) : 0;
+    const uint8_t k = n ? static_cast<uint8_t>(key[keyIndex]) : 0;
+    if (n && ++keyIndex == n) keyIndex = 0;
     j = static_cast<uint8_t>(j + FState[i] + k);
     const uint8_t t = FState[i];
     FState[i] = FState[j];

@@ -3,6 +3,7 @@
 // "2d" names Algorithm 2, step d. ComputeKeys and the password checks compose them.
 #include "uPDFSecurity.h"
 
+#include <optional>
 #include <unordered_set>
 
 #include "uPDFDigest.h"
@@ -104,7 +105,7 @@ std::string RecoverUserPassword(const std::string& ownerKey, const std::string& 
 // containers; the depth bound and the visited set keep a hostile graph from looping.
 class TValueCrypter {
  public:
-  explicit TValueCrypter(const std::string& key) : FSchedule(key) {}
+  explicit TValueCrypter(const std::string& key) : FKey(key) {}
 
   void Crypt(TPDFObject* value, int depth) {
     if (!value || depth > kCryptDepthLimit) return;
@@ -143,13 +144,15 @@ class TValueCrypter {
  private:
   // Every string and stream of one object starts the key stream afresh from the same key, so
   // the key schedule is made once and copied.
-  void Apply(std::string& data) const {
+  void Apply(std::string& data) {
     if (data.empty()) return;
-    TRC4 rc4 = FSchedule;
+    if (!FSchedule) FSchedule.emplace(FKey);
+    TRC4 rc4 = *FSchedule;
     rc4.Apply(reinterpret_cast<uint8_t*>(data.data()), data.size());
   }
 
-  const TRC4 FSchedule;
+  const std::string& FKey;
+  std::optional<TRC4> FSchedule;  // made on first use: many objects hold nothing to crypt
   std::unordered_set<const TPDFObject*> FVisited;
 };
 

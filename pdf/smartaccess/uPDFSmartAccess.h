@@ -145,6 +145,7 @@ class TSmartPDFReader {
   std::string FWindow;                         // read-ahead bytes of the source
   std::string FSpare;                          // memory for the next large read
   int64_t FWindowStart = 0;
+  int64_t FLastReadEnd = -1;                   // end of the last small read (-1: none yet)
 };
 
 class TSmartPDFInfo {

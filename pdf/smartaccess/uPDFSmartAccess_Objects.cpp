@@ -75,7 +75,13 @@ std::string TSmartPDFReader::ReadRange(int64_t start, int64_t length) {
     return bytes;
   }
   const int64_t windowEnd = FWindowStart + static_cast<int64_t>(FWindow.size());
-  if (start < FWindowStart || start + length > windowEnd) {
+  const bool inWindow = start >= FWindowStart && start + length <= windowEnd;
+  // Reads ahead only for a run of fetches in file order (each one starting where the one
+  // before ended, or a little after it); a scattered fetch reads just its own range.
+  const bool inOrder = start >= FLastReadEnd && start - FLastReadEnd <= kWindowedRead;
+  FLastReadEnd = start + length;
+  if (!inWindow) {
+    if (!inOrder) return Stream.Read(start, length);
     FWindowStart = start;
     FWindow.resize(static_cast<size_t>(std::min(kWindowedRead + kWindowSize, FSize - start)));
     FWindow.resize(static_cast<size_t>(std::max<int64_t>(
