@@ -193,6 +193,9 @@ class TPDFDocument {
   bool CheckLinearization();
   void ResetSecurity();
   TSmartPDFEncryption EncryptionRecord() const;
+  void TakeEncryption(const TSmartPDFEncryption& encryption);
+  using TPasswordCheck = bool (*)(TSecurityWork&, const TSmartPDFEncryption&, const std::string&);
+  bool CheckPassword(const std::string& password, TPasswordCheck check);
   void PrepareWorkID();
   // Copies never-loaded bytes of the file to the output in pieces.
   bool CopyFileRange(TPDFOutput& output, int64_t offset, int64_t length, char& last);

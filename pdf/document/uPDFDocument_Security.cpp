@@ -20,36 +20,28 @@ constexpr size_t kMaxTreeWalk = size_t{1} << 24;
 void TPDFDocument::ResetSecurity() {
   HasEncrypt = false;
   SecurityEvaluated = false;
-  Strength = 0;
-  EncryptR = 0;
-  EncryptV = 0;
-  FileO.clear();
-  FileU.clear();
-  FileP = 0;
+  TakeEncryption(TSmartPDFEncryption());
   StoredPassword.clear();
   FileKey.clear();
   Work = TSecurityWork();
 }
 
-void TPDFDocument::EvaluateSecurity() {
-  Strength = 0;
-  EncryptR = 0;
-  EncryptV = 0;
-  FileO.clear();
-  FileU.clear();
-  FileP = 0;
-  SecurityEvaluated = true;
-  HasEncrypt = Trailer->IndexOf("Encrypt") >= 0;
-  // The one reader of encryption dictionaries: a /V 2 dictionary without /Length has the
-  // format's default key length of 40 bits.
-  const TSmartPDFEncryption encryption = ReadEncryption(As<TPDFDictionary>(Trailer->GetValue("Encrypt", true)));
-  if (encryption.Length == 0) return;
+// The fields of a supported encryption dictionary (all 0 or empty for any other).
+void TPDFDocument::TakeEncryption(const TSmartPDFEncryption& encryption) {
+  Strength = encryption.Length;
   EncryptR = encryption.R;
   EncryptV = encryption.V;
   FileO = encryption.O;
   FileU = encryption.U;
   FileP = encryption.P;
-  Strength = encryption.Length;
+}
+
+void TPDFDocument::EvaluateSecurity() {
+  SecurityEvaluated = true;
+  HasEncrypt = Trailer->IndexOf("Encrypt") >= 0;
+  // The one reader of encryption dictionaries: a /V 2 dictionary without /Length has the
+  // format's default key length of 40 bits.
+  TakeEncryption(ReadEncryption(As<TPDFDictionary>(Trailer->GetValue("Encrypt", true))));
 }
 
 int32_t TPDFDocument::SecurityKind() {
@@ -82,19 +74,19 @@ void TPDFDocument::ComputeKeys() {
   ::ComputeKeys(Work);
 }
 
-bool TPDFDocument::CheckUserPassword(const std::string& password) {
-  if (SecurityKind() == 0) return password.empty();
-  if (SecurityKind() != 1) return false;
+// A password check of the security handler on this document: a document that is not
+// encrypted takes the empty password only, one encrypted in another way takes none.
+bool TPDFDocument::CheckPassword(const std::string& password, TPasswordCheck check) {
+  const int32_t kind = SecurityKind();
+  if (kind == 0) return password.empty();
+  if (kind != 1) return false;
   PrepareWorkID();
-  return ::CheckUserPassword(Work, EncryptionRecord(), password);
+  return check(Work, EncryptionRecord(), password);
 }
 
-bool TPDFDocument::CheckOwnerPassword(const std::string& password) {
-  if (SecurityKind() == 0) return password.empty();
-  if (SecurityKind() != 1) return false;
-  PrepareWorkID();
-  return ::CheckOwnerPassword(Work, EncryptionRecord(), password);
-}
+bool TPDFDocument::CheckUserPassword(const std::string& password) { return CheckPassword(password, ::CheckUserPassword); }
+
+bool TPDFDocument::CheckOwnerPassword(const std::string& password) { return CheckPassword(password, ::CheckOwnerPassword); }
 
 void TPDFDocument::RememberPassword(const std::string& password) {
   if (CheckUserPassword(password) || CheckOwnerPassword(password)) {
@@ -141,36 +133,28 @@ void TPDFDocument::ReencryptObject(TPDFIndObj* object) {
 }
 
 void TPDFDocument::DecryptTree(int32_t objNum, int32_t genNum) {
-  // Objects to decrypt and walk, with an explicit stack so that deep trees cannot exhaust
-  // the call stack.
-  std::vector<TPDFIndObj*> pending;
+  // Values still to walk, on an explicit stack so that deep trees cannot exhaust the call
+  // stack; each referenced object is decrypted (and walked) once.
   std::vector<TPDFObject*> values;
-  size_t walked = 0;
   auto visit = [&](int32_t n, int32_t g) {
     TPDFIndObj* object = FindObject(n, g);
     if (!object || object->Decrypted) return;
     DecryptObject(object);
-    // Without a key nothing is marked: walk once only from the first object.
-    if (object->Decrypted) pending.push_back(object);
+    // Without a key nothing is marked decrypted, and nothing is walked.
+    if (object->Decrypted) values.push_back(object->Value);
   };
   visit(objNum, genNum);
-  while (!pending.empty()) {
-    TPDFIndObj* object = pending.back();
-    pending.pop_back();
-    values.push_back(object->Value);
-    while (!values.empty() && walked < kMaxTreeWalk) {
-      TPDFObject* value = values.back();
-      values.pop_back();
-      ++walked;
-      if (const TPDFIndRef* ref = As<TPDFIndRef>(value)) {
-        visit(ref->ObjNum, ref->GenNum);
-      } else if (const TPDFDictionary* dict = As<TPDFDictionary>(value)) {
-        for (int32_t i = 0; i < dict->Count(); ++i) values.push_back(dict->GetEntry(i).Value);
-      } else if (const TPDFArray* array = As<TPDFArray>(value)) {
-        for (int32_t i = 0; i < array->Count(); ++i) values.push_back(array->GetItem(i));
-      }
-      // Streams are not walked: their dictionaries name filters and lengths, not content.
+  for (size_t walked = 0; !values.empty() && walked < kMaxTreeWalk; ++walked) {
+    TPDFObject* value = values.back();
+    values.pop_back();
+    if (const TPDFIndRef* ref = As<TPDFIndRef>(value)) {
+      visit(ref->ObjNum, ref->GenNum);
+    } else if (const TPDFDictionary* dict = As<TPDFDictionary>(value)) {
+      for (int32_t i = 0; i < dict->Count(); ++i) values.push_back(dict->GetEntry(i).Value);
+    } else if (const TPDFArray* array = As<TPDFArray>(value)) {
+      for (int32_t i = 0; i < array->Count(); ++i) values.push_back(array->GetItem(i));
     }
+    // Streams are not walked: their dictionaries name filters and lengths, not content.
   }
 }
 
