@@ -104,22 +104,19 @@ TPDFDictionary* TPDFDocument::InfoDict() {
 std::string TPDFDocument::ReadInfo(const std::string& key) {
   const int32_t kind = SecurityKind();
   if (kind == 2 || (kind == 1 && StoredPassword.empty())) return std::string();
-  TPDFDictionary* info = nullptr;
+  const bool stored = As<TPDFIndRef>(Trailer->GetValue(kInfoKey)) != nullptr;
+  TPDFDictionary* info = InfoDict();  // afterwards /Info is a reference, when there is one
+  if (!info) return std::string();
   if (kind == 1) {
-    // The information object is decrypted first, and so is an object one of its values names.
-    const bool stored = As<TPDFIndRef>(Trailer->GetValue(kInfoKey)) != nullptr;
-    info = InfoDict();
+    // The information object is decrypted first (one made just now is plain already), and so
+    // is an object one of its values names.
     const TPDFIndRef* ref = As<TPDFIndRef>(Trailer->GetValue(kInfoKey));
-    if (!info || !ref) return std::string();
-    TPDFIndObj* object = FindObject(ref->ObjNum, ref->GenNum);
+    TPDFIndObj* object = ref ? FindObject(ref->ObjNum, ref->GenNum) : nullptr;
     if (stored) DecryptObject(object);
-    else if (object) object->Decrypted = true;  // made here, so plain already
+    else if (object) object->Decrypted = true;
     if (const TPDFIndRef* valueRef = As<TPDFIndRef>(info->GetValue(key)))
       DecryptObject(FindObject(valueRef->ObjNum, valueRef->GenNum));
-  } else {
-    info = InfoDict();
   }
-  if (!info) return std::string();
   TPDFObject* value = info->GetValue(key, true);
   if (const TPDFString* string = As<TPDFString>(value)) return DecodeText(string->Value);
   if (const TPDFStream* stream = As<TPDFStream>(value)) return DecodeText(stream->GetDecoded());
