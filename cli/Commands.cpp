@@ -1,15 +1,12 @@
 #include "Commands.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <ctime>
-#include <filesystem>
 #include <ostream>
 #include <sstream>
 
 #include "TextCodec.h"
 #include "uNorvex.h"
+#include "uPlatformFile.h"
 
 namespace cli {
 
@@ -157,13 +154,12 @@ std::string Measure(double v) {
   return buf;
 }
 
+// The file's modification time, local, as "YYYY-MM-DD hh:mm:ss"; empty when it cannot be read.
 std::string LocalTimeText(const std::string& file) {
-  struct stat st {};
-  if (stat(file.c_str(), &st) != 0) return "";
-  std::tm tm{};
-  localtime_r(&st.st_mtime, &tm);
+  platform::TDateTime t;
+  if (!platform::FileModified(file, t)) return "";
   char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
   return buf;
 }
 
@@ -247,8 +243,7 @@ int32_t LoadWithPassword(TNorvex& library, const std::string& file, const std::s
 
 // A file that could not be loaded: missing or unreadable, or not a PDF.
 int FailToLoad(std::ostream& err, const std::string& file) {
-  std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) return Fail(err, file, "cannot open the file", kExitIo);
+  if (!platform::FileExists(file)) return Fail(err, file, "cannot open the file", kExitIo);
   return Fail(err, file, "the file is not a PDF file or is damaged beyond reading", kExitDamaged);
 }
 
@@ -270,9 +265,8 @@ int Info(const Args& args, std::ostream& out, std::ostream& err, const PasswordS
   if (WantsHelp(args, out, kInfoHelp)) return kExitOk;
   args.Check({"password", "password-file", "json", "help"}, 1, 1);
   const std::string& file = args.Positional()[0];
-  std::error_code ec;
-  uintmax_t size = std::filesystem::file_size(file, ec);
-  if (ec) return Fail(err, file, "cannot open the file (" + ec.message() + ")", kExitIo);
+  const int64_t size = platform::FileSize(file);
+  if (size < 0) return Fail(err, file, "cannot open the file", kExitIo);
 
   TNorvex library;
   // Ask for a password only when the file needs one and none was given.
