@@ -96,28 +96,11 @@ TEST(CliCommands, EveryCommandHasHelp) {
 
 namespace {
 
-// pdfinfo's value of a field ("Pages", "Title", ...); "(none)" when it does not show it.
+// pdfinfo's value of a field; the value on our own info line with that label.
 std::string PdfInfo(const std::string& file, const std::string& password, const std::string& field) {
-  std::string out;
-  const std::string pw = testsupport::Quote(password);
-  testsupport::Run("pdfinfo -opw " + pw + " -upw " + pw + " " + testsupport::Quote(file) + " 2>/dev/null", &out);
-  out.insert(0, "\n");
-  const size_t at = out.find("\n" + field + ":");
-  if (at == std::string::npos) return "(none)";
-  const size_t start = out.find_first_not_of(' ', at + field.size() + 2);
-  return out.substr(start, out.find('\n', start) - start);
+  return testsupport::PdfInfoField(file, field, password);
 }
-
-// The value on our own info line with that label.
-std::string InfoLine(const std::string& text, const std::string& label) {
-  const std::string all = "\n" + text;
-  const size_t at = all.find("\n" + label + ":");
-  if (at == std::string::npos) return "(none)";
-  size_t start = all.find_first_not_of(' ', at + label.size() + 2);
-  const size_t end = all.find('\n', at + 1);
-  if (start > end) start = end;
-  return all.substr(start, end - start);
-}
+std::string InfoLine(const std::string& text, const std::string& label) { return testsupport::ReportField(text, label); }
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "uPDFDocument.h"
 
 using testsupport::DataPath;
+using testsupport::PdfInfoField;
 using testsupport::Quote;
 using testsupport::ReadFile;
 
@@ -22,16 +23,6 @@ const char* const kPlainFixtures[] = {"da_classic.pdf", "da_objstm.pdf",      "d
                                       "da_linearized.pdf", "da_tree.pdf",     "da_wide.pdf",
                                       "doc_hybrid.pdf",    "doc_update.pdf",  "filters_objstm.pdf", "sample.pdf",
                                       "info_texts.pdf",    "info_direct.pdf", "app_plain.pdf"};
-
-std::string PdfInfoField(const std::string& file, const std::string& field) {
-  std::string out;
-  testsupport::Run("pdfinfo " + Quote(file) + " 2>/dev/null", &out);
-  out.insert(0, "\n");
-  const size_t at = out.find("\n" + field + ":");
-  if (at == std::string::npos) return "(none)";
-  size_t start = out.find_first_not_of(' ', at + field.size() + 2);
-  return out.substr(start, out.find('\n', start) - start);
-}
 
 // One line per page: the digests of its content streams as stored.
 std::vector<std::string> PageContents(const std::string& file) {

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +92,22 @@ std::string Quote(const std::string& arg) {
     else q += c;
   }
   return q + "'";
+}
+
+std::string ReportField(const std::string& report, const std::string& label) {
+  const std::string all = "\n" + report;
+  const size_t at = all.find("\n" + label + ":");
+  if (at == std::string::npos) return "(none)";
+  const size_t end = std::min(all.find('\n', at + 1), all.size());
+  const size_t start = std::min(all.find_first_not_of(' ', at + label.size() + 2), end);
+  return all.substr(start, end - start);
+}
+
+std::string PdfInfoField(const std::string& file, const std::string& field, const std::string& password) {
+  std::string out;
+  const std::string pw = Quote(password);
+  Run("pdfinfo -opw " + pw + " -upw " + pw + " " + Quote(file) + " 2>/dev/null", &out);
+  return ReportField(out, field);
 }
 
 }  // namespace testsupport

@@ -24,6 +24,13 @@ int Run(const std::string& command, std::string* out = nullptr);
 // Quotes one argument for the shell.
 std::string Quote(const std::string& arg);
 
+// The value on the line "label: value" of a report (leading blanks dropped); "(none)" when
+// no line has that label.
+std::string ReportField(const std::string& report, const std::string& label);
+// A field of pdfinfo's report on a file ("Pages", "Title", ...), opened with the password as
+// owner or user password; "(none)" when pdfinfo does not show it.
+std::string PdfInfoField(const std::string& file, const std::string& field, const std::string& password = "");
+
 }  // namespace testsupport
 
 // Skips the current test with a message when a peer tool is missing.
