@@ -117,7 +117,7 @@ TPDFObject* TSmartPDFReader::FetchObject(int32_t objNum, TPDFStructure* pool) {
   // data are cut out of it in place rather than copied.
   std::string text;
   size_t body = 0;
-  if (objNum >= 1 && objNum <= MaxObjectNumber() && Objects[static_cast<size_t>(objNum)].Kind == 'c') {
+  if (IsCompressed(objNum)) {
     text = GetObjectText(objNum);
   } else {
     int64_t start = 0, length = 0;
