@@ -87,10 +87,9 @@ bool TSmartPDFReader::ReadChain() {
 }
 
 bool TSmartPDFReader::FindStartXRef() {
-  int64_t size = Stream.Size();
-  int64_t width = size > kTailBytes ? kTailBytes : size - 1;
+  int64_t width = FSize > kTailBytes ? kTailBytes : FSize - 1;
   if (width < 5) return false;
-  std::string tail = Stream.Read(size - width, width);
+  std::string tail = Stream.Read(FSize - width, width);
   int64_t length = static_cast<int64_t>(tail.size());
   int64_t limit = std::max<int64_t>(0, length - kEOFSearchSpan);
   int64_t eof = -1;
@@ -190,7 +189,6 @@ int64_t EntryField(std::string_view field, int64_t limit) {
 }  // namespace
 
 bool TSmartPDFReader::ReadClassicTable(int64_t position, int64_t& prev) {
-  int64_t size = Stream.Size();
   for (;;) {
     std::string head = Stream.Read(position, kSubsectionHead);
     if (head.find("trailer") != std::string::npos) break;
@@ -200,7 +198,7 @@ bool TSmartPDFReader::ReadClassicTable(int64_t position, int64_t& prev) {
     position += static_cast<int64_t>(advance);
     if (first < 0 || count <= 0) break;
     // Only entries that are really in the file are read.
-    int64_t available = std::max<int64_t>(0, (size - position) / kEntrySize);
+    int64_t available = std::max<int64_t>(0, (FSize - position) / kEntrySize);
     int64_t present = std::min(count, available);
     std::string entries = Stream.Read(position, present * kEntrySize);
     present = static_cast<int64_t>(entries.size()) / kEntrySize;
