@@ -122,6 +122,8 @@ class TSmartPDFReader {
   bool ReadClassicTable(int64_t position, int64_t& prev);
   bool ReadXRefStream(int64_t dictStart, int64_t* prev);
   TPDFDictionary* FindDictionary(int64_t position);
+  // Makes room in the table at once for a subsection of count entries from first.
+  void GrowObjects(int64_t first, int64_t count);
   void StoreEntry(int64_t objNum, char kind, int64_t location, int64_t generation);
   std::string ObjectStreamText(int32_t objNum, const TSmartPDFObjectEntry& entry);
   TPDFStream* LoadObjectStream(int32_t streamNum);

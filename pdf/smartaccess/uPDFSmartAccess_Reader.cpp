@@ -141,6 +141,12 @@ bool TSmartPDFReader::ReadSection(int64_t offset, int64_t& prev) {
   return ReadXRefStream(windowStart + (own != std::string::npos ? own : dict), &prev);
 }
 
+void TSmartPDFReader::GrowObjects(int64_t first, int64_t count) {
+  int64_t want = std::min<int64_t>(first + count, int64_t{kMaxObjectNumber} + 1);
+  if (first <= kMaxObjectNumber && static_cast<int64_t>(Objects.size()) < want)
+    Objects.resize(static_cast<size_t>(want));
+}
+
 void TSmartPDFReader::StoreEntry(int64_t objNum, char kind, int64_t location, int64_t generation) {
   if (objNum < 0 || objNum > kMaxObjectNumber) return;
   if (kind == 'n') Offsets.Add(location);
@@ -202,9 +208,7 @@ bool TSmartPDFReader::ReadClassicTable(int64_t position, int64_t& prev) {
     int64_t present = std::min(count, available);
     std::string entries = Stream.Read(position, present * kEntrySize);
     present = static_cast<int64_t>(entries.size()) / kEntrySize;
-    int64_t want = std::min<int64_t>(first + present, int64_t{kMaxObjectNumber} + 1);
-    if (first <= kMaxObjectNumber && static_cast<int64_t>(Objects.size()) < want)
-      Objects.resize(static_cast<size_t>(want));
+    GrowObjects(first, present);
     for (int64_t j = 0; j < present; ++j) {
       std::string_view entry = std::string_view(entries).substr(static_cast<size_t>(j * kEntrySize), kEntrySize);
       int64_t location = EntryField(entry.substr(0, 10), int64_t{1} << 53);
@@ -316,9 +320,7 @@ bool TSmartPDFReader::ReadXRefStream(int64_t dictStart, int64_t* prev) {
       for (const auto& [first, count] : ranges) {
         if (first < 0 || count <= 0 || entrySize == 0) continue;
         int64_t present = std::min<int64_t>(count, static_cast<int64_t>((data.size() - position) / entrySize));
-        int64_t want = std::min<int64_t>(first + present, int64_t{kMaxObjectNumber} + 1);
-        if (first <= kMaxObjectNumber && static_cast<int64_t>(Objects.size()) < want)
-          Objects.resize(static_cast<size_t>(want));
+        GrowObjects(first, present);
         for (int64_t j = 0; j < present; ++j) {
           uint64_t type = w1 == 0 ? 1 : ReadField(data, position, w1);
           uint64_t field2 = ReadField(data, position, w2);
