@@ -269,7 +269,8 @@ bool DataStartAfterKeyword(const std::string& text, size_t& start) {
   if (start < text.size() && text[start] == '\n') {
     start += 1;
   } else if (start < text.size() && text[start] == '\r') {
-    start += 2;  // a CR LF pair
+    // A CR LF pair, or a lone CR as object streams accept too.
+    start += start + 1 < text.size() && text[start + 1] != '\n' ? 1 : 2;
   }
   return true;
 }
