@@ -195,9 +195,10 @@ class TPDFDocument {
   TSmartPDFEncryption EncryptionRecord() const;
   void PrepareWorkID();
   // Copies never-loaded bytes of the file to the output in pieces.
-  bool CopyFileRange(TPDFOutput& output, int64_t offset, int64_t length);
+  bool CopyFileRange(TPDFOutput& output, int64_t offset, int64_t length, char& last);
   bool CanWriteWhole();
   bool HeaderMatches(TPDFIndObj* object);
+  static size_t ValueStart(std::string_view text, const TPDFIndObj* object);
   TPDFObject* LoadObject(TPDFIndObj* object);
   TPDFObject* ParseObjectText(TPDFIndObj* object, std::string_view text, std::string* holder);
   TPDFObject* MakeStream(TPDFDictionary* dict, std::string_view text, std::string* holder);

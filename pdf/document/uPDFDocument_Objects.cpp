@@ -72,9 +72,10 @@ std::string TPDFDocument::RawText(TPDFIndObj* object) {
   return FileText.Copy(object->Offset, object->RawLength);
 }
 
-// "n g obj" with the numbers the store expects, then the value; anything else is null.
-// When holder holds text (and nothing else needs it), stream data is taken out of it.
-TPDFObject* TPDFDocument::ParseObjectText(TPDFIndObj* object, std::string_view text, std::string* holder) {
+// Where the value starts in an object's text: after "n g obj" with the numbers the store
+// expects ("obj" may be glued to the value's "<<" or "["); npos when the text does not start
+// as that object.
+size_t TPDFDocument::ValueStart(std::string_view text, const TPDFIndObj* object) {
   const size_t n = text.size();
   size_t p = 0;
   auto readNumber = [&] {
@@ -85,7 +86,7 @@ TPDFObject* TPDFDocument::ParseObjectText(TPDFIndObj* object, std::string_view t
   };
   const int64_t objNum = readNumber();
   const int64_t genNum = readNumber();
-  if (objNum != object->ObjNum || genNum != object->GenNum) return Structure->NewNull();
+  if (objNum != object->ObjNum || genNum != object->GenNum) return std::string_view::npos;
 
   while (p < n && IsWhite(text[p])) ++p;
   std::string_view rest = text.substr(p);
@@ -93,9 +94,17 @@ TPDFObject* TPDFDocument::ParseObjectText(TPDFIndObj* object, std::string_view t
   if (!glued) {
     size_t end = 0;
     while (end < rest.size() && !IsWhite(rest[end])) ++end;
-    if (rest.substr(0, end) != "obj") return Structure->NewNull();
+    if (rest.substr(0, end) != "obj") return std::string_view::npos;
   }
-  std::string_view body = rest.substr(3);
+  return p + 3;
+}
+
+// "n g obj" with the numbers the store expects, then the value; anything else is null.
+// When holder holds text (and nothing else needs it), stream data is taken out of it.
+TPDFObject* TPDFDocument::ParseObjectText(TPDFIndObj* object, std::string_view text, std::string* holder) {
+  const size_t start = ValueStart(text, object);
+  if (start == std::string_view::npos) return Structure->NewNull();
+  std::string_view body = text.substr(start);
 
   TPDFObject* value = nullptr;
   try {

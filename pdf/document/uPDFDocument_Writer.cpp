@@ -99,38 +99,24 @@ bool TPDFDocument::CanWriteWhole() {
   return true;
 }
 
-bool TPDFDocument::CopyFileRange(TPDFOutput& output, int64_t offset, int64_t length) {
+bool TPDFDocument::CopyFileRange(TPDFOutput& output, int64_t offset, int64_t length, char& last) {
   std::string buffer;
   while (length > 0) {
     const int64_t piece = std::min(length, kCopyPiece);
     const std::string_view bytes = FileText.Read(offset, piece, buffer);
     if (bytes.empty() || !output.Write(bytes)) return false;
+    last = bytes.back();
     offset += static_cast<int64_t>(bytes.size());
     length -= static_cast<int64_t>(bytes.size());
   }
   return true;
 }
 
-// True when the object's text in the loaded file starts with its own "N G obj".
+// True when the object's bytes in the loaded file start as that object ("n g obj").
 bool TPDFDocument::HeaderMatches(TPDFIndObj* object) {
   std::string buffer;
-  const std::string_view text = FileText.Read(object->Offset, std::min<int64_t>(object->RawLength, 64), buffer);
-  size_t p = 0;
-  auto skipWhite = [&] {
-    while (p < text.size() && (text[p] == ' ' || text[p] == '\n' || text[p] == '\r' || text[p] == '\t' ||
-                               text[p] == '\f' || text[p] == '\0'))
-      ++p;
-  };
-  auto number = [&](int64_t expected) {
-    skipWhite();
-    const size_t start = p;
-    int64_t value = 0;
-    while (p < text.size() && text[p] >= '0' && text[p] <= '9' && p - start < 11) value = value * 10 + (text[p++] - '0');
-    return p > start && value == expected;
-  };
-  if (!number(object->ObjNum) || !number(object->GenNum)) return false;
-  skipWhite();
-  return text.substr(p, 3) == "obj";
+  const std::string_view head = FileText.Read(object->Offset, std::min<int64_t>(object->RawLength, 64), buffer);
+  return ValueStart(head, object) != std::string_view::npos;
 }
 
 bool TPDFDocument::Write(TPDFOutput& output) {
@@ -142,32 +128,35 @@ bool TPDFDocument::Write(TPDFOutput& output) {
     if (!output.Write("%PDF-" + Version + "\n") || !output.Write("%\xE2\xE3\xCF\xD3\n")) return false;
 
     Entries.resize(static_cast<size_t>(highest) + 1);
-    for (size_t n = 0; n < Entries.size(); ++n) Entries[n].ObjNum = static_cast<int32_t>(n);
     // Numbers no object of the store has are free entries.
-    for (TXRefEntry& entry : Entries) entry.InUse = false;
+    for (size_t n = 0; n < Entries.size(); ++n) {
+      Entries[n].ObjNum = static_cast<int32_t>(n);
+      Entries[n].InUse = false;
+    }
     Entries[0].GenNum = 65535;
 
     const int32_t kind = SecurityKind();
     for (TPDFIndObj* object : Objects) {
-      // An encrypted document's objects from object streams are plain text; loaded, they are
-      // encrypted again like every other decrypted object.
-      if (kind == 1 && object->Compressed && !object->Loaded) GetLoadedValue(object);
-      // Text that does not start as this object (two entries at one offset, a wrong number at
-      // the offset) is not copied under its number: the object is written as it reads.
-      if (!object->Loaded && !object->Compressed && !object->Swapped && object->RawLength > 0 && !HeaderMatches(object))
-        GetLoadedValue(object);
+      // Objects read again rather than copied: in an encrypted document, those from object
+      // streams (plain text there; loaded, they are encrypted again like every other decrypted
+      // object); and bytes that do not start as this object (two entries at one offset, a
+      // wrong number at the offset), which are not copied under its number.
+      const bool fromFile =
+          !object->Loaded && !object->Swapped && (object->Compressed || (object->Offset >= 0 && object->RawLength > 0));
+      if (fromFile && (object->Compressed ? kind == 1 : !HeaderMatches(object))) GetLoadedValue(object);
       const int64_t position = output.Position();
       bool written = false;
       if (object->Loaded) {
         if (kind == 1 && object->Decrypted) ReencryptObject(object);
         written = output.Write(ObjectText(object));
-      } else if (!object->Compressed && !object->Swapped && object->Offset >= 0 && object->RawLength > 0 &&
-                 HeaderMatches(object)) {
+      } else if (fromFile && !object->Compressed) {
         // Never parsed: copied byte for byte with whatever followed it in the loaded file.
-        std::string last;
-        const std::string_view tail = FileText.Read(object->Offset + object->RawLength - 1, 1, last);
-        written = CopyFileRange(output, object->Offset, object->RawLength) && (EndsWithLine(tail) || output.Write("\n"));
+        char last = 0;
+        written = CopyFileRange(output, object->Offset, object->RawLength, last) &&
+                  (last == '\n' || last == '\r' || output.Write("\n"));
       } else {
+        // Swapped out, or from an object stream: its text; with no text at all, a null
+        // object keeps the number listed.
         std::string text = RawText(object);
         if (text.empty()) {
           text = std::to_string(object->ObjNum) + " " + std::to_string(std::max(object->GenNum, 0)) +

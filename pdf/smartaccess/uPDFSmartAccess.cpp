@@ -9,17 +9,6 @@
 
 namespace smartaccess {
 
-int64_t DigitsValue(std::string_view digits, int64_t limit) {
-  if (digits.empty()) return -1;
-  int64_t value = 0;
-  for (char c : digits) {
-    if (!IsDigit(c)) return -1;
-    value = value * 10 + (c - '0');
-    if (value > limit) return -1;
-  }
-  return value;
-}
-
 int64_t OffsetValue(const TPDFObject* value) {
   const TPDFNumeric* number = As<TPDFNumeric>(value);
   if (!number) return -1;

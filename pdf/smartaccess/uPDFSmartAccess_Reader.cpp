@@ -6,8 +6,9 @@
 #include "uPDFSmartAccess.h"
 #include "uPDFSmartAccessText.h"
 
-using smartaccess::DigitsValue;
-using smartaccess::IsDigit;
+using pdfchars::DigitsValue;
+using pdfchars::IsDigit;
+using pdfchars::IsWhite;
 using smartaccess::OffsetValue;
 
 namespace {
@@ -41,8 +42,6 @@ bool VersionAt(const std::string& head, size_t position, std::string& version) {
   version = text;
   return true;
 }
-
-bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\0'; }
 
 }  // namespace
 
@@ -109,7 +108,7 @@ bool TSmartPDFReader::FindStartXRef() {
   // Offsets past 2^53 cannot name a byte of any real file.
   StartXRef = std::max<int64_t>(
       0, DigitsValue(std::string_view(tail).substr(static_cast<size_t>(begin), static_cast<size_t>(end - begin + 1)),
-                     int64_t{1} << 53));
+                     -1, int64_t{1} << 53));
   if (begin == 0) return false;
   size_t keyword = tail.rfind("startxref", static_cast<size_t>(begin - 1));
   return keyword != std::string::npos && StartXRef > 0;
@@ -175,8 +174,8 @@ bool ReadSubsectionHead(const std::string& bytes, int64_t& first, int64_t& count
   if (!skipNonDigits()) return false;
   std::string_view countText = digits();
   if (!skipNonDigits()) return false;
-  first = DigitsValue(firstText, INT32_MAX);
-  count = std::max<int64_t>(0, DigitsValue(countText, INT32_MAX));
+  first = DigitsValue(firstText, -1, INT32_MAX);
+  count = std::max<int64_t>(0, DigitsValue(countText, -1, INT32_MAX));
   advance = i;
   return true;
 }
@@ -184,7 +183,7 @@ bool ReadSubsectionHead(const std::string& bytes, int64_t& first, int64_t& count
 // A fixed-width field of a classic entry: leading blanks, then digits; anything else reads 0.
 int64_t EntryField(std::string_view field, int64_t limit) {
   while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
-  return std::max<int64_t>(0, DigitsValue(field, limit));
+  return std::max<int64_t>(0, DigitsValue(field, -1, limit));
 }
 
 }  // namespace
