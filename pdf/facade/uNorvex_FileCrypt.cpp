@@ -45,7 +45,7 @@ class TNorvex::TFileCopy {
     FOutput = std::make_unique<platform::TReplaceFile>(output);
     if (!FOutput->Begin()) return platform::FileExists(output) ? 402 : 403;
     FReader = std::make_unique<TSmartPDFReader>(FInput);
-    if (FReader->Status != 0) return 409;
+    if (FReader->Status != TSmartPDFReader::kOpened) return 409;
     FInfo = std::make_unique<TSmartPDFInfo>(*FReader);
     return 0;
   }
@@ -109,7 +109,7 @@ int32_t TNorvex::EncryptFile(const std::string& input, const std::string& output
   try {
     TFileCopy copy(*this);
     if (int32_t code = copy.Open(input, output)) return SetError(code), 0;
-    if (copy.Info().EncryptionState != 0) return SetError(406), 0;
+    if (copy.Info().EncryptionState != TSmartPDFInfo::kNotEncrypted) return SetError(406), 0;
     TSmartPDFReader& reader = copy.Reader();
     reader.PrepareTrailer();
     CleanTrailer(reader.Trailer, false);
@@ -130,7 +130,7 @@ int32_t TNorvex::DecryptFile(const std::string& input, const std::string& output
     TFileCopy copy(*this);
     if (int32_t code = copy.Open(input, output)) return SetError(code), 0;
     TSmartPDFInfo& info = copy.Info();
-    if (info.EncryptionState != 1) return SetError(405), 0;
+    if (info.EncryptionState != TSmartPDFInfo::kStandard) return SetError(405), 0;
     if (!info.CheckPassword(password)) return SetError(404), 0;
     info.RememberPassword(password);
     TSmartPDFReader& reader = copy.Reader();

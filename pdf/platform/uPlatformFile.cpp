@@ -15,10 +15,13 @@ namespace platform {
 
 namespace {
 
+// Opens without waiting: a read-only open of a named pipe would otherwise block until some
+// writer appears, before the caller's check that the name is a regular file can refuse it.
+// Reads and writes of regular files do not heed O_NONBLOCK.
 int OpenRetrying(const char* name, int flags, mode_t mode = 0) {
   int handle;
   do {
-    handle = ::open(name, flags | O_CLOEXEC, mode);
+    handle = ::open(name, flags | O_CLOEXEC | O_NONBLOCK, mode);
   } while (handle < 0 && errno == EINTR);
   return handle;
 }

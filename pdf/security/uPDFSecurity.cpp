@@ -8,6 +8,7 @@
 
 #include "uPDFDigest.h"
 #include "uPDFEncrypt.h"
+#include "uPDFNesting.h"
 #include "uPDFStructure.h"
 
 const std::string kPasswordPadding(
@@ -16,8 +17,6 @@ const std::string kPasswordPadding(
     32);
 
 namespace {
-
-constexpr int kCryptDepthLimit = 1000;
 
 size_t KeyBytes(bool is128) { return is128 ? 16 : 5; }
 
@@ -108,7 +107,7 @@ class TValueCrypter {
   explicit TValueCrypter(const std::string& key) : FKey(key) {}
 
   void Crypt(TPDFObject* value, int depth) {
-    if (!value || depth > kCryptDepthLimit) return;
+    if (!value || depth > pdfsyntax::kMaxWalkDepth) return;
     const TPDFKind kind = value->Kind();
     if (kind != TPDFKind::Dictionary && kind != TPDFKind::Array && kind != TPDFKind::String &&
         kind != TPDFKind::Stream)

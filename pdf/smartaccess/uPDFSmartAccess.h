@@ -88,6 +88,8 @@ class TSmartPDFReader {
   TPDFDictionary* TrailerDictionary(const std::string& key);
   // The key's value in the newest trailer that has the key, when it is a reference.
   TPDFIndRef* TrailerReference(const std::string& key);
+  // The value itself, or the object a reference names fetched into pool.
+  TPDFObject* Resolve(TPDFObject* value, TPDFStructure* pool);
   // Rewrites Trailer for a copy of the file: /Size, /Info, /Root, a new /ID, no /Prev.
   void PrepareTrailer();
   // Forgets the object streams loaded so far (their data depend on the file key).
@@ -120,6 +122,8 @@ class TSmartPDFReader {
   bool ReadClassicTable(int64_t position, int64_t& prev);
   bool ReadXRefStream(int64_t dictStart, int64_t* prev);
   TPDFDictionary* FindDictionary(int64_t position);
+  // Makes room in the table at once for a subsection of count entries from first.
+  void GrowObjects(int64_t first, int64_t count);
   void StoreEntry(int64_t objNum, char kind, int64_t location, int64_t generation);
   std::string ObjectStreamText(int32_t objNum, const TSmartPDFObjectEntry& entry);
   TPDFStream* LoadObjectStream(int32_t streamNum);
@@ -127,7 +131,6 @@ class TSmartPDFReader {
   const std::vector<int64_t>* ObjectStreamHead(int32_t streamNum, TPDFStream* stream);
   // The data length a stream dictionary declares, a reference resolved; -1 when none.
   int64_t StreamLength(TPDFDictionary* dictionary);
-  TPDFObject* Resolve(TPDFObject* value, TPDFStructure* pool);
   std::string NewIdentifier() const;
   // Where the object's bytes lie in the file (its head included); false when it has none there.
   bool ObjectRange(int32_t objNum, int64_t& start, int64_t& length) const;

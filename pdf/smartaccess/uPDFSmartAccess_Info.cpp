@@ -39,10 +39,7 @@ void TSmartPDFInfo::ReadCatalog() {
   FieldCount = 0;
   if (!Reader.Trailer) return;
   TPDFStructure* pool = Reader.Pool.get();
-  auto resolve = [&](TPDFObject* value) -> TPDFObject* {
-    if (const TPDFIndRef* ref = As<TPDFIndRef>(value)) return Reader.FetchObject(ref->ObjNum, pool);
-    return value;
-  };
+  auto resolve = [&](TPDFObject* value) { return Reader.Resolve(value, pool); };
   RootRef = Reader.TrailerReference("Root");
   Catalog = Reader.TrailerDictionary("Root");
   InfoRef = Reader.TrailerReference("Info");

@@ -117,7 +117,7 @@ TPDFObject* TSmartPDFReader::FetchObject(int32_t objNum, TPDFStructure* pool) {
   // data are cut out of it in place rather than copied.
   std::string text;
   size_t body = 0;
-  if (objNum >= 1 && objNum <= MaxObjectNumber() && Objects[static_cast<size_t>(objNum)].Kind == 'c') {
+  if (IsCompressed(objNum)) {
     text = GetObjectText(objNum);
   } else {
     int64_t start = 0, length = 0;
@@ -238,15 +238,15 @@ void TSmartPDFReader::ClearObjectStreamCache() {
   FObjStmHeads.clear();
 }
 
+// Trailer is Trailers.front(), so walking Trailers looks at it first.
 TPDFDictionary* TSmartPDFReader::TrailerDictionary(const std::string& key) {
-  auto lookUp = [&](TPDFDictionary* trailer) { return Resolve(trailer->GetValue(key), Pool.get()); };
-  TPDFObject* value = Trailer ? lookUp(Trailer) : nullptr;
-  for (size_t i = 0; !value && i < Trailers.size(); ++i) value = lookUp(Trailers[i]);
-  return As<TPDFDictionary>(value);
+  for (TPDFDictionary* trailer : Trailers) {
+    if (TPDFObject* value = Resolve(trailer->GetValue(key), Pool.get())) return As<TPDFDictionary>(value);
+  }
+  return nullptr;
 }
 
 TPDFIndRef* TSmartPDFReader::TrailerReference(const std::string& key) {
-  if (Trailer && Trailer->IndexOf(key) >= 0) return As<TPDFIndRef>(Trailer->GetValue(key));
   for (TPDFDictionary* trailer : Trailers) {
     if (trailer->IndexOf(key) >= 0) return As<TPDFIndRef>(trailer->GetValue(key));
   }

@@ -86,10 +86,9 @@ bool TSmartPDFReader::ReadChain() {
 }
 
 bool TSmartPDFReader::FindStartXRef() {
-  int64_t size = Stream.Size();
-  int64_t width = size > kTailBytes ? kTailBytes : size - 1;
+  int64_t width = FSize > kTailBytes ? kTailBytes : FSize - 1;
   if (width < 5) return false;
-  std::string tail = Stream.Read(size - width, width);
+  std::string tail = Stream.Read(FSize - width, width);
   int64_t length = static_cast<int64_t>(tail.size());
   int64_t limit = std::max<int64_t>(0, length - kEOFSearchSpan);
   int64_t eof = -1;
@@ -141,6 +140,12 @@ bool TSmartPDFReader::ReadSection(int64_t offset, int64_t& prev) {
   return ReadXRefStream(windowStart + (own != std::string::npos ? own : dict), &prev);
 }
 
+void TSmartPDFReader::GrowObjects(int64_t first, int64_t count) {
+  int64_t want = std::min<int64_t>(first + count, int64_t{kMaxObjectNumber} + 1);
+  if (first <= kMaxObjectNumber && static_cast<int64_t>(Objects.size()) < want)
+    Objects.resize(static_cast<size_t>(want));
+}
+
 void TSmartPDFReader::StoreEntry(int64_t objNum, char kind, int64_t location, int64_t generation) {
   if (objNum < 0 || objNum > kMaxObjectNumber) return;
   if (kind == 'n') Offsets.Add(location);
@@ -189,7 +194,6 @@ int64_t EntryField(std::string_view field, int64_t limit) {
 }  // namespace
 
 bool TSmartPDFReader::ReadClassicTable(int64_t position, int64_t& prev) {
-  int64_t size = Stream.Size();
   for (;;) {
     std::string head = Stream.Read(position, kSubsectionHead);
     if (head.find("trailer") != std::string::npos) break;
@@ -199,13 +203,11 @@ bool TSmartPDFReader::ReadClassicTable(int64_t position, int64_t& prev) {
     position += static_cast<int64_t>(advance);
     if (first < 0 || count <= 0) break;
     // Only entries that are really in the file are read.
-    int64_t available = std::max<int64_t>(0, (size - position) / kEntrySize);
+    int64_t available = std::max<int64_t>(0, (FSize - position) / kEntrySize);
     int64_t present = std::min(count, available);
     std::string entries = Stream.Read(position, present * kEntrySize);
     present = static_cast<int64_t>(entries.size()) / kEntrySize;
-    int64_t want = std::min<int64_t>(first + present, int64_t{kMaxObjectNumber} + 1);
-    if (first <= kMaxObjectNumber && static_cast<int64_t>(Objects.size()) < want)
-      Objects.resize(static_cast<size_t>(want));
+    GrowObjects(first, present);
     for (int64_t j = 0; j < present; ++j) {
       std::string_view entry = std::string_view(entries).substr(static_cast<size_t>(j * kEntrySize), kEntrySize);
       int64_t location = EntryField(entry.substr(0, 10), int64_t{1} << 53);
@@ -266,7 +268,8 @@ bool DataStartAfterKeyword(const std::string& text, size_t& start) {
   if (start < text.size() && text[start] == '\n') {
     start += 1;
   } else if (start < text.size() && text[start] == '\r') {
-    start += 2;  // a CR LF pair
+    // A CR LF pair, or a lone CR as object streams accept too.
+    start += start + 1 < text.size() && text[start + 1] != '\n' ? 1 : 2;
   }
   return true;
 }
@@ -317,9 +320,7 @@ bool TSmartPDFReader::ReadXRefStream(int64_t dictStart, int64_t* prev) {
       for (const auto& [first, count] : ranges) {
         if (first < 0 || count <= 0 || entrySize == 0) continue;
         int64_t present = std::min<int64_t>(count, static_cast<int64_t>((data.size() - position) / entrySize));
-        int64_t want = std::min<int64_t>(first + present, int64_t{kMaxObjectNumber} + 1);
-        if (first <= kMaxObjectNumber && static_cast<int64_t>(Objects.size()) < want)
-          Objects.resize(static_cast<size_t>(want));
+        GrowObjects(first, present);
         for (int64_t j = 0; j < present; ++j) {
           uint64_t type = w1 == 0 ? 1 : ReadField(data, position, w1);
           uint64_t field2 = ReadField(data, position, w2);

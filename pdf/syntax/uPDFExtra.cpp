@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "uPDFCharClass.h"
+
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+using pdfchars::IsDigit;
 
 // The value in the general 15-significant-digit form ("%.15g" in the C locale); exponent
 // notation and values that are not finite come out as "0.00". Returns the length.

@@ -167,12 +167,10 @@ void TPDFDictionary::Assign(TPDFDictionary* other) {
 
 // ---- TPDFArray ----
 
+// Items are disposed, not released: Dispose never descends, so this walk has no depth to bound.
 void TPDFArray::Release() {
-  pdfsyntax::TNestingGuard guard;
-  if (!guard.TooDeep()) {
-    for (TPDFObject* item : FItems)
-      if (item) Owner->Dispose(item);
-  }
+  for (TPDFObject* item : FItems)
+    if (item) Owner->Dispose(item);
   TPDFObject::Release();
 }
 

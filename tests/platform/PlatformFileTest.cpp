@@ -71,6 +71,11 @@ TEST(PlatformFile, PositionedReadsWritesAndFacts) {
   EXPECT_FALSE(platform::FileModified(path + ".absent", modified));
   EXPECT_FALSE(file.Open(path + ".absent", TFileShare::ReadShared));
   EXPECT_FALSE(file.Open(testsupport::TempDir("rw_folder"), TFileShare::ReadShared));  // a folder is no file
+  // Nor is a named pipe; opening one for reading is refused at once instead of waiting for a writer.
+  const std::string pipe = testsupport::TempDir("rw_pipe") + "/pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_FALSE(file.Open(pipe, TFileShare::ReadShared));
+  EXPECT_FALSE(file.Open(pipe, TFileShare::ReadDenyWrite));
 }
 
 TEST(PlatformFile, ReplaceCommitsWholeOrLeavesTheTargetAlone) {

@@ -174,6 +174,23 @@ TEST(SmartReader, CrossReferenceStreamsOfEveryFieldWidth) {
   }
 }
 
+// A lone CR after "stream" ends the keyword's line, for a cross-reference stream as for any
+// other stream: its data begin right after the CR.
+TEST(SmartReader, CrossReferenceStreamDataAfterALoneCR) {
+  tinypdf::TFile file;
+  file.Bytes = "%PDF-1.5\n";
+  tinypdf::AppendObjects(file, tinypdf::OnePage());
+  std::vector<std::array<uint64_t, 3>> rows = {{0, 0, 255}};
+  for (int n : {1, 2, 3}) rows.push_back({1, static_cast<uint64_t>(file.Offsets[n]), 0});
+  tinypdf::AppendXRefStream(file, 4, rows, {1, 2, 1}, "/Root 1 0 R /Size 4");
+  const size_t keyword = file.Bytes.rfind(">>\nstream\n");
+  ASSERT_NE(keyword, std::string::npos);
+  file.Bytes[keyword + 9] = '\r';
+  TOpened opened(file.Bytes);
+  ASSERT_EQ(opened.Reader->Status, 0);
+  EXPECT_EQ(Text(opened.Reader->FetchObject(3)), Printed("<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]>>"));
+}
+
 TEST(SmartReader, ObjectStreamMembersAndTheirFaults) {
   // Object stream 5 holds 3 and 4; then stream 6 holds 7 with its offsets outside the data,
   // stream 8 claims a number that is not the one asked for, and 11 lists itself as its own stream.
