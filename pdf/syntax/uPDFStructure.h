@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -97,8 +98,18 @@ class TPDFNumeric final : public TPDFObject {
   void AppendText(std::string& out) const override;
   // The value rounded to the nearest integer, halves to the even neighbour (saturated to 32 bits).
   int32_t AsInteger() const;
+  // Remembers the text the value was read from: while Value stays as read, the number prints
+  // back as that text (a real keeps all its digits, "+5" stays "+5").
+  void KeepSourceText(std::string_view text);
 
   double Value = 0;
+
+ private:
+  struct TSource {
+    double Value;
+    std::string Text;
+  };
+  std::unique_ptr<TSource> FSource;  // only for numbers whose own print would differ
 };
 
 class TPDFString final : public TPDFObject {
@@ -240,6 +251,19 @@ class TPDFRectangle {
   TPDFNumeric* FTop = nullptr;
 };
 
+// Where the parts of a parsed value lie in the text it was parsed from (byte offsets from
+// the start of that text), so that a copy can move the bytes and replace only what changes.
+struct TPDFTextSpans {
+  struct TSpan {
+    size_t Start = 0;
+    size_t End = 0;  // just after the part
+    TPDFObject* Value = nullptr;
+  };
+  size_t End = 0;               // just after the value
+  std::vector<TSpan> Strings;   // every string of the value, in text order
+  std::vector<TSpan> Entries;   // the values of the outermost dictionary's entries
+};
+
 class TPDFStructure {
  public:
   // Returns the object a reference denotes, or none.
@@ -292,6 +316,8 @@ class TPDFStructure {
   // not fit 32 bits.
   TPDFObject* Parse(const std::string& text);
   TPDFObject* Parse(const char* text, size_t length);
+  // The same, telling where the value ended and where its strings and entries lie.
+  TPDFObject* Parse(const char* text, size_t length, TPDFTextSpans& spans);
 
   TLookup OnLookup;
   TNewIndirect OnNewIndirect;

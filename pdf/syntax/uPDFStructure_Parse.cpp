@@ -37,11 +37,13 @@ int32_t ReferenceNumber(double value) {
 
 class TPDFObjectParser {
  public:
-  TPDFObjectParser(TPDFStructure& structure, const char* text, size_t length)
-      : FStructure(structure), FText(reinterpret_cast<const unsigned char*>(text)), FLength(length) {}
+  TPDFObjectParser(TPDFStructure& structure, const char* text, size_t length, TPDFTextSpans* spans)
+      : FStructure(structure), FText(reinterpret_cast<const unsigned char*>(text)), FLength(length), FSpans(spans) {}
 
   TPDFObject* ReadValue(int depth);
+  // Skips any run of white space and comments (a comment runs to the end of its line).
   void Skip();
+  size_t Position() const { return FPos; }
 
  private:
   bool Is(size_t at, uint8_t classes) const { return at < FLength && (kClasses.Of[FText[at]] & classes); }
@@ -56,7 +58,10 @@ class TPDFObjectParser {
   TPDFObject* ReadLiteralString();
   TPDFObject* ReadHexString();
   TPDFObject* ReadName();
+  // Records where a string just read lies (from start to the current position).
+  TPDFObject* ReadStringSpan(size_t start, TPDFObject* string);
   size_t ScanNumber(size_t start, bool& isReal) const;
+  TPDFNumeric* MakeNumber(size_t start, size_t stop, bool isReal, double value);
   double NumberValue(size_t start, size_t stop, bool isReal) const;
   bool KeywordAt(std::string_view word) const;
 
@@ -64,14 +69,19 @@ class TPDFObjectParser {
   const unsigned char* FText;
   size_t FLength;
   size_t FPos = 0;
+  TPDFTextSpans* FSpans;  // where strings and entries are recorded, when asked for
   bool FTooDeep = false;  // once set, every level stops reading and returns what it has
 };
 
 void TPDFObjectParser::Skip() {
-  while (FPos + 1 < FLength && Is(FPos, kWhite)) ++FPos;
-  if (FPos + 1 < FLength && FText[FPos] == '%') {
-    while (FPos + 1 < FLength && FText[FPos] != '\n' && FText[FPos] != '\r') ++FPos;
-    FPos += At(FPos, '\r') && At(FPos + 1, '\n') ? 2 : 1;
+  while (FPos < FLength) {
+    if (kClasses.Of[FText[FPos]] & kWhite) {
+      ++FPos;
+    } else if (FText[FPos] == '%') {
+      while (FPos < FLength && FText[FPos] != '\n' && FText[FPos] != '\r') ++FPos;
+    } else {
+      break;
+    }
   }
 }
 
@@ -81,9 +91,10 @@ TPDFObject* TPDFObjectParser::ReadValue(int depth) {
   if (c == '<' && At(FPos + 1, '<')) return ReadDictionary(depth);
   if (c == '[') return ReadArray(depth);
   if (c == 't' || c == 'f' || c == 'n') return ReadKeyword();
-  if (c == '-' || c == '.' || (kClasses.Of[c] & kDigit)) return ReadNumber();
-  if (c == '(') return ReadLiteralString();
-  if (c == '<' && Rest() >= 1) return ReadHexString();
+  if (c == '-' || c == '+' || c == '.' || (kClasses.Of[c] & kDigit)) return ReadNumber();
+  const size_t start = FPos;
+  if (c == '(') return ReadStringSpan(start, ReadLiteralString());
+  if (c == '<' && Rest() >= 1) return ReadStringSpan(start, ReadHexString());
   if (c == '/') return ReadName();
   return nullptr;
 }
@@ -98,11 +109,14 @@ TPDFObject* TPDFObjectParser::ReadDictionary(int depth) {
   // Beyond a few entries, repeated keys are found through an index instead of a scan.
   std::unordered_map<std::string_view, size_t> index;
   constexpr size_t kIndexFrom = 16;
+  const bool recordEntries = FSpans && depth == 0;
   for (;;) {
     Skip();
     TPDFObject* key = ReadValue(depth + 1);
     Skip();
+    const size_t valueStart = FPos;
     TPDFObject* value = ReadValue(depth + 1);
+    if (recordEntries && value) FSpans->Entries.push_back({valueStart, FPos, value});
     TPDFName* name = As<TPDFName>(key);
     if (!name || !value) break;
     auto& entries = dictionary->FEntries;
@@ -182,16 +196,45 @@ size_t TPDFObjectParser::ScanNumber(size_t start, bool& isReal) const {
 
 double TPDFObjectParser::NumberValue(size_t start, size_t stop, bool isReal) const {
   std::string_view text(reinterpret_cast<const char*>(FText) + start, stop - start);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   // An integer too wide for 32 bits keeps its value (offsets past 2 GiB, unsigned /P).
   return isReal ? ParseRealChecked(text) : ReadDecimalInteger(text);
 }
 
+namespace {
+
+// True when a number's text is not what its value prints as: a sign '+', leading zeros, a
+// real, or more digits than the plain integer form covers. Such a number keeps its text.
+bool NeedsSourceText(std::string_view text, bool isReal) {
+  if (isReal || text.empty() || text.size() > 15) return true;
+  if (text.front() == '+') return true;
+  const size_t digits = text.front() == '-' ? 1 : 0;
+  return text.size() > digits + 1 && text[digits] == '0';
+}
+
+// A number's text with at least one digit (a lone sign or '.' prints as the value it reads as).
+bool HasDigit(std::string_view text) {
+  for (char c : text)
+    if (c >= '0' && c <= '9') return true;
+  return false;
+}
+
+}  // namespace
+
+TPDFNumeric* TPDFObjectParser::MakeNumber(size_t start, size_t stop, bool isReal, double value) {
+  TPDFNumeric* number = FStructure.NewNumeric(value);
+  std::string_view text(reinterpret_cast<const char*>(FText) + start, stop - start);
+  if (NeedsSourceText(text, isReal) && HasDigit(text)) number->KeepSourceText(text);
+  return number;
+}
+
 TPDFObject* TPDFObjectParser::ReadNumber() {
   bool isReal = false;
+  const size_t first = FPos;
   const size_t stop = ScanNumber(FPos, isReal);
   const double value = NumberValue(FPos, stop, isReal);
   FPos = stop;
-  if (isReal) return FStructure.NewNumeric(value);
+  if (isReal) return MakeNumber(first, stop, true, value);
   // An integer may begin a reference "objNum genNum R".
   Skip();
   if (Is(FPos, kDigit)) {
@@ -206,7 +249,7 @@ TPDFObject* TPDFObjectParser::ReadNumber() {
     }
   }
   FPos = stop;
-  return FStructure.NewNumeric(value);
+  return MakeNumber(first, stop, false, value);
 }
 
 TPDFObject* TPDFObjectParser::ReadLiteralString() {
@@ -241,10 +284,10 @@ TPDFObject* TPDFObjectParser::ReadLiteralString() {
       continue;
     }
     const unsigned char e = FText[i + 1];
-    if (kClasses.Of[e] & kDigit) {
+    if (e >= '0' && e <= '7') {
       int value = 0;
       size_t j = i + 1;
-      for (; j < end && j < i + 4 && (kClasses.Of[FText[j]] & kDigit); ++j) value = value * 8 + (FText[j] - '0');
+      for (; j < end && j < i + 4 && FText[j] >= '0' && FText[j] <= '7'; ++j) value = value * 8 + (FText[j] - '0');
       bytes += static_cast<char>(value & 0xFF);
       i = j;
       continue;
@@ -262,8 +305,8 @@ TPDFObject* TPDFObjectParser::ReadLiteralString() {
         if (i < end && FText[i] == '\n') ++i;
         break;
       default:
-        bytes += '\\';
-        i -= 1;  // the character after the kept backslash is read on its own
+        // A backslash before a character that is no escape is dropped; the character stays.
+        i -= 1;
     }
   }
   FPos = end + 1;
@@ -309,11 +352,26 @@ TPDFObject* TPDFObjectParser::ReadName() {
   return FStructure.NewName(std::move(text));
 }
 
+TPDFObject* TPDFObjectParser::ReadStringSpan(size_t start, TPDFObject* string) {
+  if (FSpans && string) FSpans->Strings.push_back({start, FPos, string});
+  return string;
+}
+
 TPDFObject* TPDFStructure::Parse(const std::string& text) { return Parse(text.data(), text.size()); }
 
 TPDFObject* TPDFStructure::Parse(const char* text, size_t length) {
   if (!text || length == 0) return nullptr;
-  TPDFObjectParser parser(*this, text, length);
+  TPDFObjectParser parser(*this, text, length, nullptr);
   parser.Skip();
   return parser.ReadValue(0);
+}
+
+TPDFObject* TPDFStructure::Parse(const char* text, size_t length, TPDFTextSpans& spans) {
+  spans = TPDFTextSpans();
+  if (!text || length == 0) return nullptr;
+  TPDFObjectParser parser(*this, text, length, &spans);
+  parser.Skip();
+  TPDFObject* value = parser.ReadValue(0);
+  spans.End = value ? parser.Position() : 0;
+  return value;
 }

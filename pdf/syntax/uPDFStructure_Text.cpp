@@ -56,7 +56,18 @@ void TPDFIndRef::AppendText(std::string& out) const {
   out += " R";
 }
 
+void TPDFNumeric::KeepSourceText(std::string_view text) {
+  FSource.reset();
+  std::string own;
+  AppendText(own);
+  if (own != text) FSource = std::make_unique<TSource>(TSource{Value, std::string(text)});
+}
+
 void TPDFNumeric::AppendText(std::string& out) const {
+  if (FSource && FSource->Value == Value) {
+    out += FSource->Text;
+    return;
+  }
   // Whole numbers in plain range print as their digits, which is what the general form
   // followed by the cut and the removal of trailing zeros gives for them.
   if (Value > -1e15 && Value < 1e15 && Value == std::trunc(Value)) {

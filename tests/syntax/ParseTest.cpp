@@ -42,21 +42,29 @@ TEST(Parse, ReadsTheFirstObjectAsWritten) {
       {"(ab\\\ncd\\\r\nef\\\rgh)", "(abcdefgh)"},
       {"(\\1a2)", "(\x01" "a2)"},
       {"(\\1234)", "(S4)"},
-      {"(\\9)", "(\\t)"},
+      {"(\\9)", "(9)"},  // only 0 to 7 are octal digits
+      {"(\\8\\0018)", "(8\x01" "8)"},
+      {"(mailto:\\ichd)", "(mailto:ichd)"},  // a backslash that escapes nothing is dropped
       {"(\\777)", "(\xFF)"},
       {"(\\n\\r\\t\\b\\f\\(\\)\\\\)", "(\\n\\r\\t\\b\\f\\(\\)\\\\)"},
-      {"(\\q\\)", "(\\\\q\\\\)"},  // kept backslashes; the last one escapes nothing
+      {"(\\q\\)", "(q\\\\)"},  // the last backslash escapes nothing and closes no string
       {"<48 65 6C 6C 6F>", "<48656C6C6F>"},
       {"<48656c6c6f >", "<48656C6C6F>"},
       {"<414>", "<4140>"},
       {"<4z1>", "<41>"},
       {"<4142", "<4140>"},  // unterminated: the last character is taken as the close
-      {"-.5", "-0.5"},
-      {"5.", "5"},
+      {"-.5", "-.5"},  // a number read prints as it was written
+      {"0.431373", "0.431373"},
+      {"[0.00001 0 0 0.00001 20 20]", "[ 0.00001 0 0 0.00001 20 20 ]"},
+      {"007", "007"},
+      {"1.50", "1.50"},
+      {"5.", "5."},
       {".", "0"},
       {"-", "0"},
       {"1.2.3", "1.2"},
-      {"+5", "none"},
+      {"+5", "+5"},
+      {"[+5 -3 +.5 6]", "[ +5 -3 +.5 6 ]"},
+      {"<< /A +5 /B 2 >>", "<<\n/A +5\n/B 2\n>>\n"},
       {"true", "true"},
       {"true ", "true"},
       {"true]", "true"},
@@ -66,8 +74,9 @@ TEST(Parse, ReadsTheFirstObjectAsWritten) {
       {"null/", "null"},
       {"nullx", "none"},
       {"<<\n%note\n/A 1>>", "<<\n/A 1\n>>\n"},
-      {"<<\n%note\n  /A 1>>", "<<\n>>\n"},  // one comment is skipped, not the blanks after it
-      {"<<\n%note\n\n/A 1>>", "<<\n>>\n"},
+      {"<<\n%note\n  /A 1>>", "<<\n/A 1\n>>\n"},  // white space and comments in any run
+      {"<<\n%note\n\n/A 1>>", "<<\n/A 1\n>>\n"},
+      {"<< /Type /Page % 1\n   /A %x\r%y\r\n [1 %z\n 2] >>", "<<\n/Type /Page\n/A [ 1 2 ]\n>>\n"},
       {"<< /A 1 /A 2 /B 3 >>", "<<\n/A 2\n/B 3\n>>\n"},
       {"<< /A 1 2 /B 3 >>", "<<\n/A 1\n>>\n"},  // a key that is no name ends it
       {"<< /A >>", "<<\n>>\n"},
@@ -200,3 +209,28 @@ TEST(RoundTrip, PrintedValuesReadBackEqual) {
 }
 
 }  // namespace
+
+TEST(Parse, ANumberPrintsAsWrittenOnlyUntilItChanges) {
+  TPDFStructure s;
+  TPDFArray* array = As<TPDFArray>(s.Parse("[0.431373 +5 1.50]"));
+  ASSERT_NE(array, nullptr);
+  EXPECT_EQ(array->ToText(), "[ 0.431373 +5 1.50 ]");
+  As<TPDFNumeric>(array->GetItem(0))->Value = 0.25;
+  As<TPDFNumeric>(array->GetItem(1))->Value = 6;
+  EXPECT_EQ(array->ToText(), "[ 0.25 6 1.50 ]");
+}
+
+TEST(Parse, SpansTellWhereTheValueItsStringsAndItsEntriesLie) {
+  const std::string text = "<< /A (x\\)y) /B [<41> 2 0 R] % c\n /C 3 0 R >> stream\n";
+  TPDFStructure s;
+  TPDFTextSpans spans;
+  TPDFDictionary* dict = As<TPDFDictionary>(s.Parse(text.data(), text.size(), spans));
+  ASSERT_NE(dict, nullptr);
+  EXPECT_EQ(text.substr(spans.End), " stream\n");
+  ASSERT_EQ(spans.Strings.size(), 2u);
+  EXPECT_EQ(text.substr(spans.Strings[0].Start, spans.Strings[0].End - spans.Strings[0].Start), "(x\\)y)");
+  EXPECT_EQ(text.substr(spans.Strings[1].Start, spans.Strings[1].End - spans.Strings[1].Start), "<41>");
+  ASSERT_EQ(spans.Entries.size(), 3u);
+  EXPECT_EQ(spans.Entries[2].Value, dict->GetValue("C"));
+  EXPECT_EQ(text.substr(spans.Entries[2].Start, spans.Entries[2].End - spans.Entries[2].Start), "3 0 R");
+}
