@@ -204,7 +204,7 @@ class TPDFDocument {
   static size_t ValueStart(std::string_view text, const TPDFIndObj* object);
   TPDFObject* LoadObject(TPDFIndObj* object);
   TPDFObject* ParseObjectText(TPDFIndObj* object, std::string_view text, std::string* holder);
-  TPDFObject* MakeStream(TPDFDictionary* dict, std::string_view text, std::string* holder);
+  TPDFObject* MakeStream(TPDFDictionary* dict, std::string_view text, size_t dictEnd, std::string* holder);
   std::string CompressedText(TPDFIndObj* object);
   const TObjStmCache* ObjectStream(TPDFIndObj* holder);
   int32_t NextObjectNumber() const;

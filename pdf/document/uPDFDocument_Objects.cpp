@@ -6,13 +6,12 @@
 
 #include "uPDFDocNumbers.h"
 #include "uPDFDocument.h"
+#include "uPDFObjectText.h"
 
 using pdfdoc::IsDigit;
 using pdfdoc::IsWhite;
 
 namespace {
-
-bool IsNumberChar(char c) { return IsDigit(c) || c == '.'; }
 
 // Counts one level of object loading for the life of the guard.
 class TDepthGuard {
@@ -72,31 +71,8 @@ std::string TPDFDocument::RawText(TPDFIndObj* object) {
   return FileText.Copy(object->Offset, object->RawLength);
 }
 
-// Where the value starts in an object's text: after "n g obj" with the numbers the store
-// expects ("obj" may be glued to the value's "<<" or "["); npos when the text does not start
-// as that object.
 size_t TPDFDocument::ValueStart(std::string_view text, const TPDFIndObj* object) {
-  const size_t n = text.size();
-  size_t p = 0;
-  auto readNumber = [&] {
-    while (p < n && !IsNumberChar(text[p])) ++p;
-    const size_t start = p;
-    while (p < n && IsNumberChar(text[p])) ++p;
-    return pdfdoc::DigitsValue(text.substr(start, p - start), 0);
-  };
-  const int64_t objNum = readNumber();
-  const int64_t genNum = readNumber();
-  if (objNum != object->ObjNum || genNum != object->GenNum) return std::string_view::npos;
-
-  while (p < n && IsWhite(text[p])) ++p;
-  std::string_view rest = text.substr(p);
-  const bool glued = rest.substr(0, 5) == "obj<<" || rest.substr(0, 4) == "obj[";
-  if (!glued) {
-    size_t end = 0;
-    while (end < rest.size() && !IsWhite(rest[end])) ++end;
-    if (rest.substr(0, end) != "obj") return std::string_view::npos;
-  }
-  return p + 3;
+  return ObjectValueStart(text, object->ObjNum, object->GenNum);
 }
 
 // "n g obj" with the numbers the store expects, then the value; anything else is null.
@@ -107,49 +83,46 @@ TPDFObject* TPDFDocument::ParseObjectText(TPDFIndObj* object, std::string_view t
   std::string_view body = text.substr(start);
 
   TPDFObject* value = nullptr;
+  TPDFTextSpans spans;
   try {
-    value = Structure->Parse(body.data(), body.size());
+    value = Structure->Parse(body.data(), body.size(), spans);
   } catch (const std::exception&) {
     value = nullptr;
   }
   if (!value) return Structure->NewNull();
   if (TPDFDictionary* dict = As<TPDFDictionary>(value))
-    if (TPDFObject* stream = MakeStream(dict, text, holder)) return stream;
+    if (TPDFObject* stream = MakeStream(dict, text, start + spans.End, holder)) return stream;
   return value;
 }
 
-// The stream whose dictionary is dict, when the object's text holds "stream" followed by an
-// end-of-line and an "endstream", and dict has a numeric /Length (directly or through a
-// reference to a number of the store). The data is /Length bytes after the end-of-line, cut
-// at the end of the object's text; "endstream" does not correct it.
-TPDFObject* TPDFDocument::MakeStream(TPDFDictionary* dict, std::string_view text, std::string* holder) {
-  const size_t keyword = text.find("stream");
-  if (keyword == std::string_view::npos || text.find("endstream") == std::string_view::npos) return nullptr;
-  size_t start = keyword + 6;
-  if (start >= text.size()) return nullptr;
-  if (text[start] == '\r') start += start + 1 < text.size() && text[start + 1] == '\n' ? 2 : 1;
-  else if (text[start] == '\n') start += 1;
-  else return nullptr;
-
+// The stream whose dictionary is dict, when the keyword "stream" follows the dictionary (which
+// ends at dictEnd in the object's text). Its /Length (directly or through a reference to a
+// number of the store) is taken when "endstream" follows the data it gives; otherwise the data
+// run up to "endstream". The stream's /Length becomes its data length.
+TPDFObject* TPDFDocument::MakeStream(TPDFDictionary* dict, std::string_view text, size_t dictEnd,
+                                     std::string* holder) {
   TPDFObject* lengthValue = dict->GetValue("Length");
   TPDFNumeric* length = As<TPDFNumeric>(lengthValue);
   if (TPDFIndRef* ref = As<TPDFIndRef>(lengthValue))
     length = As<TPDFNumeric>(GetLoadedValue(FindObject(ref->ObjNum, ref->GenNum)));
-  if (!length) return nullptr;
-  int64_t size = pdfdoc::ToInt64(std::nearbyint(length->Value));
-  size = std::max<int64_t>(0, std::min<int64_t>(size, static_cast<int64_t>(text.size() - start)));
+  const int64_t declared = length ? pdfdoc::ToInt64(std::nearbyint(length->Value)) : -1;
+  TPDFStreamBounds bounds;
+  if (!FindStreamData(text, dictEnd, declared, bounds)) return nullptr;
+  const size_t start = bounds.Start;
+  const size_t size = bounds.Length;
 
   TPDFStream* stream = Structure->NewStream(std::string());
   stream->Dictionary->Assign(dict);
   if (holder) {
     // The data is moved out of the text's own buffer rather than copied (large streams).
-    holder->resize(start + static_cast<size_t>(size));
+    holder->resize(start + size);
     holder->erase(0, start);
     stream->Data = std::move(*holder);
   } else {
-    stream->Data.assign(text.substr(start, static_cast<size_t>(size)));
+    stream->Data.assign(text.substr(start, size));
   }
-  stream->Dictionary->SetValue("Length", Structure->NewNumeric(static_cast<double>(size)));
+  if (!bounds.LengthAgreed || !length || As<TPDFIndRef>(lengthValue))
+    stream->Dictionary->SetValue("Length", Structure->NewNumeric(static_cast<double>(size)));
   return stream;
 }
 

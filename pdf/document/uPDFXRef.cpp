@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "uPDFDocNumbers.h"
+#include "uPDFObjectText.h"
 #include "uPDFStructure.h"
 
 using pdfdoc::DigitsValue;
@@ -183,7 +184,8 @@ TPDFXRefReader::TStep TPDFXRefReader::ReadXRefStream(int64_t position) {
   std::string buffer;
   std::string_view window = ReadAt(position, kTrailerWindow, buffer);
   TPDFStructure structure;
-  TPDFDictionary* dict = As<TPDFDictionary>(structure.Parse(window.data(), window.size()));
+  TPDFTextSpans spans;
+  TPDFDictionary* dict = As<TPDFDictionary>(structure.Parse(window.data(), window.size(), spans));
   if (!dict || dict->GetTypeName() != "XRef" || !As<TPDFNumeric>(dict->GetValue("Size"))) return {};
   const int64_t size = NumberOr(dict->GetValue("Size"), 0);
 
@@ -203,28 +205,12 @@ TPDFXRefReader::TStep TPDFXRefReader::ReadXRefStream(int64_t position) {
     for (int k = 0; k < 3; ++k) widths[k] = FieldBytes(NumberOr(w->GetItem(k), 0));
   }
 
-  // The data starts after the "stream" that follows the dictionary's last ">>".
-  std::string text(window);
-  size_t streamAt = std::string::npos;
-  for (;;) {
-    size_t close = text.find(">>");
-    size_t keyword = text.find("stream");
-    if (keyword == std::string::npos) break;
-    if (close != std::string::npos && close < keyword) {
-      std::fill(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(close + 2), ' ');
-      continue;
-    }
-    streamAt = keyword;
-    break;
-  }
-
+  // The data start after the "stream" keyword that follows the dictionary.
+  TPDFStreamBounds bounds;
+  const bool isStream = FindStreamData(window, spans.End, -1, bounds);
   TPDFNumeric* lengthValue = As<TPDFNumeric>(dict->GetValue("Length"));
-  if (haveWidths && streamAt != std::string::npos && lengthValue) {
-    int64_t dataStart = position + static_cast<int64_t>(streamAt) + 6;
-    if (streamAt + 6 < text.size()) {
-      if (text[streamAt + 6] == '\n') dataStart += 1;
-      else if (text[streamAt + 6] == '\r') dataStart += 2;
-    }
+  if (haveWidths && isStream && lengthValue) {
+    const int64_t dataStart = position + static_cast<int64_t>(bounds.Start);
     std::string dataBuffer;
     std::string_view raw = ReadAt(dataStart, pdfdoc::ToInt64(lengthValue->Value), dataBuffer);
     if (!raw.empty()) {

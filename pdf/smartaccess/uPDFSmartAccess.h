@@ -17,6 +17,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "uPDFObjectText.h"
 #include "uPDFSecurity.h"
 #include "uPDFStructure.h"
 #include "uPlatformFile.h"
@@ -58,6 +59,17 @@ struct TSmartPDFObjectEntry {
   char Kind = 0;           // 'n', 'f', 'c', or 0 when no section mentions the number
 };
 
+// One object as read from the file (or from its object stream), for a caller that moves its
+// bytes: the text, the parsed value with the places of its parts, and a stream's data.
+struct TSmartPDFObjectText {
+  std::string Text;             // the bytes the object was read from
+  size_t ValueStart = 0;        // where its value starts in Text
+  TPDFTextSpans Spans;          // the value's end and parts, counted from ValueStart
+  TPDFObject* Value = nullptr;  // the parsed value (for a stream, its dictionary)
+  bool IsStream = false;
+  TPDFStreamBounds Data;        // a stream's data, counted from the start of Text
+};
+
 class TSmartPDFReader {
  public:
   enum : uint8_t { kOpened = 0, kNoHeader = 1, kNoXRef = 2 };
@@ -81,6 +93,9 @@ class TSmartPDFReader {
   std::string GetObjectText(int32_t objNum);
   // Parses the object into pool (into Pool when none); none when absent.
   TPDFObject* FetchObject(int32_t objNum, TPDFStructure* pool = nullptr);
+  // Reads and parses the object into pool, keeping its text; false when absent (no entry, or
+  // its bytes do not start as that object, or hold no value).
+  bool ReadObject(int32_t objNum, TPDFStructure* pool, TSmartPDFObjectText& object);
   int32_t GetGeneration(int32_t objNum) const;
   bool IsCompressed(int32_t objNum) const;
   TPDFDictionary* FirstTrailer() const { return Trailers.empty() ? nullptr : Trailers.front(); }

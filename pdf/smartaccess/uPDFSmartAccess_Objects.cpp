@@ -23,26 +23,6 @@ class TFetchDepth {
   int& FDepth;
 };
 
-// The stream data start after the first "stream" (searched from from) and its line end; none
-// without an "endstream" or when the keyword is not followed by a line end.
-bool StreamDataStart(std::string_view text, size_t from, size_t& start) {
-  size_t keyword = text.find("stream", from);
-  // Any "endstream" will do; the one that closes the data is usually near the end.
-  size_t end = text.rfind("endstream");
-  if (keyword == std::string_view::npos || end == std::string_view::npos || end < from) return false;
-  size_t after = keyword + 6;
-  if (after >= text.size()) return false;
-  if (text[after] == '\r') {
-    start = after + 1 < text.size() && text[after + 1] == '\n' ? after + 2 : after + 1;
-    return true;
-  }
-  if (text[after] == '\n') {
-    start = after + 1;
-    return true;
-  }
-  return false;
-}
-
 // Reads of up to this many bytes are served from the read-ahead window, which holds this
 // many bytes more.
 constexpr int64_t kWindowedRead = 16 * 1024;
@@ -104,42 +84,51 @@ std::string TSmartPDFReader::GetObjectText(int32_t objNum) {
   int64_t start = 0, length = 0;
   if (!ObjectRange(objNum, start, length)) return {};
   std::string text = ReadRange(start, length);
-  size_t head = text.find("obj");
-  if (head == std::string::npos) return {};
-  text.erase(0, head + 3);
+  size_t value = ObjectValueStart(text, objNum, entry.Generation);
+  if (value == std::string::npos) return {};
+  text.erase(0, value);
   return text;
 }
 
-TPDFObject* TSmartPDFReader::FetchObject(int32_t objNum, TPDFStructure* pool) {
-  if (FFetchDepth >= kMaxFetchDepth) return nullptr;
+bool TSmartPDFReader::ReadObject(int32_t objNum, TPDFStructure* pool, TSmartPDFObjectText& object) {
+  object.Value = nullptr;
+  object.IsStream = false;
+  object.ValueStart = 0;
+  if (FFetchDepth >= kMaxFetchDepth) return false;
   TFetchDepth depth(FFetchDepth);
-  // The text after the object's head is text[body..]; it stays in one buffer, so stream
-  // data are cut out of it in place rather than copied.
-  std::string text;
-  size_t body = 0;
   if (IsCompressed(objNum)) {
-    text = GetObjectText(objNum);
+    object.Text = GetObjectText(objNum);
   } else {
     int64_t start = 0, length = 0;
-    if (!ObjectRange(objNum, start, length)) return nullptr;
-    text = ReadRange(start, length);
-    size_t head = text.find("obj");
-    if (head == std::string::npos) return nullptr;
-    body = head + 3;
+    if (!ObjectRange(objNum, start, length)) return false;
+    object.Text = ReadRange(start, length);
+    object.ValueStart = ObjectValueStart(object.Text, objNum, GetGeneration(objNum));
+    if (object.ValueStart == std::string::npos) return false;
   }
-  if (text.size() <= body) return nullptr;
+  const std::string& text = object.Text;
+  if (text.size() <= object.ValueStart) return false;
   TPDFStructure* target = pool ? pool : Pool.get();
-  TPDFObject* object = target->Parse(text.data() + body, text.size() - body);
-  TPDFDictionary* dictionary = As<TPDFDictionary>(object);
-  size_t start = 0;
-  if (!dictionary || !StreamDataStart(text, body, start)) return object;
-  int64_t length = StreamLength(dictionary);
-  if (length < 0) return object;
+  object.Value = target->Parse(text.data() + object.ValueStart, text.size() - object.ValueStart, object.Spans);
+  if (!object.Value) return false;
+  TPDFDictionary* dictionary = As<TPDFDictionary>(object.Value);
+  const size_t end = object.ValueStart + object.Spans.End;
+  if (dictionary && StreamKeywordFollows(text, end))
+    object.IsStream = FindStreamData(text, end, StreamLength(dictionary), object.Data);
+  return true;
+}
+
+TPDFObject* TSmartPDFReader::FetchObject(int32_t objNum, TPDFStructure* pool) {
+  TSmartPDFObjectText object;
+  if (!ReadObject(objNum, pool, object)) return nullptr;
+  if (!object.IsStream) return object.Value;
+  // The data are cut out of the text's own buffer in place rather than copied.
+  TPDFStructure* target = pool ? pool : Pool.get();
   TPDFStream* stream = target->NewStream(std::string());
-  text.erase(0, start);
-  if (static_cast<uint64_t>(length) < text.size()) text.resize(static_cast<size_t>(length));
+  std::string& text = object.Text;
+  text.resize(object.Data.Start + object.Data.Length);
+  text.erase(0, object.Data.Start);
   stream->Data = std::move(text);
-  stream->SetDictionary(dictionary);
+  stream->SetDictionary(As<TPDFDictionary>(object.Value));
   return stream;
 }
 
@@ -150,8 +139,7 @@ int64_t TSmartPDFReader::StreamLength(TPDFDictionary* dictionary) {
   TPDFStructure scratch;
   if (const TPDFIndRef* ref = As<TPDFIndRef>(value)) value = FetchObject(ref->ObjNum, &scratch);
   const TPDFNumeric* number = As<TPDFNumeric>(value);
-  if (!number) return -1;
-  if (number->Value <= 0) return 0;
+  if (!number || !(number->Value >= 0)) return -1;
   if (number->Value < 2147483647.0) return number->AsInteger();
   return static_cast<int64_t>(std::min(number->Value, 9007199254740992.0));
 }

@@ -260,17 +260,15 @@ int64_t FieldWidth(const TPDFArray* widths, int32_t index) {
   return number ? number->AsInteger() : 0;
 }
 
-// Where the data of a stream begin: after "stream" and its line end.
+// Where the data of a stream begin when its dictionary, parsed from the start of text, is
+// followed by the "stream" keyword.
 bool DataStartAfterKeyword(const std::string& text, size_t& start) {
-  size_t keyword = text.find("stream");
-  if (keyword == std::string::npos) return false;
-  start = keyword + 6;
-  if (start < text.size() && text[start] == '\n') {
-    start += 1;
-  } else if (start < text.size() && text[start] == '\r') {
-    // A CR LF pair, or a lone CR as object streams accept too.
-    start += start + 1 < text.size() && text[start + 1] != '\n' ? 1 : 2;
-  }
+  TPDFStructure scratch;
+  TPDFTextSpans spans;
+  if (!As<TPDFDictionary>(scratch.Parse(text.data(), text.size(), spans))) return false;
+  TPDFStreamBounds bounds;
+  if (!FindStreamData(text, spans.End, -1, bounds)) return false;
+  start = bounds.Start;
   return true;
 }
 

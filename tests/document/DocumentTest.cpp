@@ -201,8 +201,14 @@ TEST(Document, ObjectsThatLoadAsNullOrWithoutData) {
   EXPECT_EQ(withRefLength->Data.substr(1024), "tail");
   EXPECT_EQ(withRefLength->Dictionary->GetValue("Length")->ToText(), "1028");
 
-  EXPECT_NE(As<TPDFDictionary>(ValueOf(*doc, 11)), nullptr);  // /Length names a missing object
-  EXPECT_NE(As<TPDFDictionary>(ValueOf(*doc, 13)), nullptr);  // "stream" followed by a blank
+  // Without a usable /Length the data run up to "endstream".
+  TPDFStream* missingLength = As<TPDFStream>(ValueOf(*doc, 11));  // /Length names a missing object
+  ASSERT_NE(missingLength, nullptr);
+  EXPECT_EQ(missingLength->Data, "data of a stream without a length");
+  EXPECT_EQ(missingLength->Dictionary->GetValue("Length")->ToText(), "33");
+  TPDFStream* blank = As<TPDFStream>(ValueOf(*doc, 13));  // "stream" followed by a blank
+  ASSERT_NE(blank, nullptr);
+  EXPECT_EQ(blank->Data, "abcd");
 }
 
 TEST(Document, ObjectHeadersAndKeywords) {
@@ -214,7 +220,7 @@ TEST(Document, ObjectHeadersAndKeywords) {
       {"garbage 1 0 obj (ok)", "(ok)"},  // leading bytes up to the first digit are skipped
       {"1 0 obj<< /A 1 >>", "<<\n/A 1\n>>\n"},
       {"1 0 obj[1 2]", "[ 1 2 ]"},
-      {"1 0 obj(x)", "null"},                   // keyword "obj(x)"
+      {"1 0 obj(x)", "(x)"},                    // a delimiter ends the keyword
       {"1 0 objx (x)", "null"},
       {"1 1 obj (x)", "null"},                  // generation differs
       {"1 0 obj", "null"},                      // nothing to parse

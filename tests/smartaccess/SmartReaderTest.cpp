@@ -237,11 +237,18 @@ TEST(SmartReader, StreamDataStartAndLength) {
       {"LF", "<< /Length 3 >>\nstream\nabc\nendstream", "abc"},
       {"CR LF", "<< /Length 3 >>\nstream\r\nabc\nendstream", "abc"},
       {"lone CR", "<< /Length 3 >>\nstream\rabc\nendstream", "abc"},
-      {"no line end", "<< /Length 3 >>\nstream abc\nendstream", "<dict>"},
-      {"no /Length", "<< >>\nstream\nabc\nendstream", "<dict>"},
-      {"/Length by reference", "<< /Length 4 0 R >>\nstream\nabcdef\nendstream", "abcde"},
-      {"/Length past the text", "<< /Length 300 >>\nstream\nabc\nendstream", "abc\nendstream\nendobj\n"},
-      {"no endstream", "<< /Length 3 >>\nstream\nabc", "<dict>"},
+      {"no line end", "<< /Length 3 >>\nstream abc\nendstream", " abc"},  // data right after the keyword
+      {"blanks before the line end", "<< /Length 3 >>\nstream  \r\nabc\nendstream", "abc"},
+      {"no /Length", "<< >>\nstream\nabc\nendstream", "abc"},  // up to endstream
+      {"negative /Length", "<< /Length -4 >>\nstream\nabc\r\nendstream", "abc"},
+      {"/Length too short", "<< /Length 2 >>\nstream\nabc\nendstream", "abc"},
+      {"/Length by reference, wrong", "<< /Length 4 0 R >>\nstream\nabcdef\nendstream", "abcdef"},
+      {"/Length by reference", "<< /Length 4 0 R >>\nstream\nabcde\nendstream", "abcde"},
+      {"/Length past the text", "<< /Length 300 >>\nstream\nabc\nendstream", "abc"},
+      {"no endstream", "<< /Length 3 >>\nstream\nabc", "abc"},
+      {"a name holding 'stream'", "<< /S /application#2Foctet-stream /Length 2 >>\nstream\nxy\nendstream", "xy"},
+      {"comment after the dictionary", "<< /Length 2 >> % c\n stream\nxy\nendstream", "xy"},
+      {"no keyword", "<< /A (stream) >>", "<dict>"},
   };
   for (const auto& c : cases) {
     TOpened opened(tinypdf::Classic({{1, "<< /Type /Catalog >>"}, {3, c.body}, {4, "5"}},
