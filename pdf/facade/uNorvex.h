@@ -59,6 +59,10 @@ class TNorvexDocuments {
 
 class TNorvex {
  public:
+  // Codes of a written file that is not put in place (EncryptFile, DecryptFile, SaveToFile).
+  static constexpr int32_t kCodeCopyUnsound = 410;
+  static constexpr int32_t kCodeSourceChanged = 411;
+
   TNorvex();
   ~TNorvex();
   TNorvex(const TNorvex&) = delete;
@@ -107,7 +111,9 @@ class TNorvex {
   // packed by Permissions). The output is replaced only when the copy is complete.
   // Codes: 401 input cannot be opened, 402 output cannot be replaced (or names the input),
   // 403 writing failed, 406 already encrypted, 407 bad strength, 408 bad permission value,
-  // 409 not a PDF / no readable cross-reference data.
+  // 409 not a PDF / no readable cross-reference data, 410 the copy did not read back whole (a
+  // catalog, the source's page count and every object written; the source is damaged or was
+  // read only in part), 411 the input changed while it was copied. Nothing is replaced then.
   int32_t EncryptFile(const std::string& input, const std::string& output, const std::string& ownerPassword,
                       const std::string& userPassword, int32_t strength, int32_t permissions);
   // Writes a decrypted copy given the user or the owner password. Codes as EncryptFile, and

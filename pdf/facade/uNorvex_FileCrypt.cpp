@@ -4,7 +4,9 @@
 #include <memory>
 
 #include "uNorvex.h"
+#include "uPDFCharClass.h"
 #include "uPDFSecurity.h"
+#include "uPDFSmartCheck.h"
 #include "uPDFSmartAccess.h"
 #include "uPDFSmartWriter.h"
 #include "uPlatformFile.h"
@@ -26,6 +28,17 @@ void CleanTrailer(TPDFDictionary* trailer, bool removeEncrypt) {
 
 enum class TCopyMode { Encrypt, Decrypt };
 
+// The header version of a copy: the source's, and at least 1.4, which the copy's encryption
+// and binary marker need.
+std::string CopyVersion(const std::string& source) {
+  const size_t dot = source.find('.');
+  if (dot == std::string::npos || dot == 0) return "1.4";
+  const int64_t major = pdfchars::DigitsValue(std::string_view(source).substr(0, dot), 0, 99);
+  const int64_t minor = pdfchars::DigitsValue(std::string_view(source).substr(dot + 1), -1, 99);
+  if (minor < 0 || major < 1 || (major == 1 && minor < 4)) return "1.4";
+  return source;
+}
+
 }  // namespace
 
 // One copy of a file: the open input, the reader and info object over it, and the output
@@ -37,7 +50,7 @@ class TNorvex::TFileCopy {
 
   // Steps shared by both operations; returns 0 when they passed, else the result code.
   int32_t Open(const std::string& input, const std::string& output) {
-    if (!FInput.Open(input, platform::TFileShare::ReadDenyWrite)) return 401;
+    if (!FInput.Open(input, platform::TFileShare::ReadDenyWrite) || !FInput.Stamp(FSourceStamp)) return 401;
     // Naming the input as output would destroy the input; refuse before touching anything.
     if (platform::SameFile(input, output)) return 402;
     std::error_code ec;
@@ -56,26 +69,32 @@ class TNorvex::TFileCopy {
   // Writes header and every object 1..N (crypted as the mode says); the trailer is the
   // reader's after PrepareTrailer. extra, when given, is written unencrypted as object N + 1.
   // plainNumber names an object that is copied without crypting (the source's own
-  // encryption dictionary, which was never encrypted), or 0.
+  // encryption dictionary, which was never encrypted), or 0. Each object's bytes are moved
+  // as they are; only its strings and stream data are replaced by their crypted form.
   bool Write(TCopyMode mode, TPDFDictionary* extra, int32_t plainNumber) {
     TByteSink sink(FOutput->File());
     TSmartPDFWriter writer(sink);
-    writer.WriteHeader();
+    writer.WriteHeader(CopyVersion(FReader->Version));
     const int32_t n = FReader->MaxObjectNumber();
     FOwner.ProgressScale = 1.0;
     FOwner.ProgressOffset = 0;
     auto scratch = std::make_unique<TPDFStructure>();
+    TSmartPDFObjectText object;
     for (int32_t i = 1; i <= n; ++i) {
       FOwner.ReportProgress(static_cast<double>(static_cast<int64_t>(i) * 100 / n));
-      TPDFObject* object = FReader->FetchObject(i, scratch.get());
       const bool compressed = FReader->IsCompressed(i);
       const int32_t generation = compressed ? 0 : FReader->GetGeneration(i);
-      // Objects out of an object stream were decrypted with their stream.
-      const bool skip = (mode == TCopyMode::Decrypt && compressed) || i == plainNumber;
-      if (object && !skip) FInfo->CryptObject(object, i, generation);
-      writer.WriteObject(i, generation, object);
+      if (FReader->ReadObject(i, scratch.get(), object)) {
+        // Objects out of an object stream were decrypted with their stream.
+        const bool crypt = !(mode == TCopyMode::Decrypt && compressed) && i != plainNumber;
+        if (crypt) FInfo->CryptObjectText(object, i, generation);
+        writer.WriteCopiedObject(i, generation, object, crypt);
+        FExpected.Objects.emplace_back(i, generation);
+      } else {
+        writer.WriteObject(i, generation, std::string("null"));
+      }
       if (!sink.Ok()) return false;
-      if (auto* stream = As<TPDFStream>(object)) FReader->RecycleBuffer(std::move(stream->Data));
+      FReader->RecycleBuffer(std::move(object.Text));
       if (scratch->Count() > kScratchPoolLimit) scratch = std::make_unique<TPDFStructure>();
     }
     FOwner.ReportProgress(100);
@@ -83,6 +102,19 @@ class TNorvex::TFileCopy {
     if (extra) writer.WriteObject(n + 1, 0, extra);
     writer.WriteXRefAndTrailer(FReader->Trailer, 0, false);
     return sink.Flush();
+  }
+
+  // The checks a copy passes before it replaces anything: the source still is what was read
+  // (another program may write a file this one only reads), and the copy reads back whole.
+  // Returns 0, or the code of the failure.
+  int32_t Verify(bool encrypted, const std::string& password) {
+    platform::TFileStamp now;
+    if (!FInput.Stamp(now) || !(now == FSourceStamp)) return TNorvex::kCodeSourceChanged;
+    FExpected.Encrypted = encrypted;
+    FExpected.Password = password;
+    FExpected.PageCount = TSmartPDFDocument(*FReader).CountPages();
+    FVerdict = CheckWrittenCopy(FOutput->File(), FExpected);
+    return FVerdict == TCopyVerdict::Sound ? 0 : TNorvex::kCodeCopyUnsound;
   }
 
   bool Commit() { return FOutput->Commit(); }
@@ -98,6 +130,9 @@ class TNorvex::TFileCopy {
   std::unique_ptr<platform::TReplaceFile> FOutput;
   std::unique_ptr<TSmartPDFReader> FReader;
   std::unique_ptr<TSmartPDFInfo> FInfo;
+  platform::TFileStamp FSourceStamp;
+  TCopyExpectation FExpected;
+  TCopyVerdict FVerdict = TCopyVerdict::Sound;
 };
 
 int32_t TNorvex::EncryptFile(const std::string& input, const std::string& output, const std::string& ownerPassword,
@@ -117,7 +152,9 @@ int32_t TNorvex::EncryptFile(const std::string& input, const std::string& output
     TPDFDictionary* dictionary =
         copy.Info().BuildEncryptDictionary(ownerPassword, userPassword, e, low, high, strength == 1);
     reader.Trailer->SetValue("Size", reader.Trailer->Owner->NewNumeric(e + 1));
-    if (!copy.Write(TCopyMode::Encrypt, dictionary, 0) || !copy.Commit()) return SetError(403), 0;
+    if (!copy.Write(TCopyMode::Encrypt, dictionary, 0)) return SetError(403), 0;
+    if (int32_t code = copy.Verify(true, userPassword)) return SetError(code), 0;
+    if (!copy.Commit()) return SetError(403), 0;
     return 1;
   } catch (...) {
     return SetError(403), 0;
@@ -137,7 +174,9 @@ int32_t TNorvex::DecryptFile(const std::string& input, const std::string& output
     const int32_t encryptNumber = copy.EncryptDictionaryNumber();
     reader.PrepareTrailer();
     CleanTrailer(reader.Trailer, true);
-    if (!copy.Write(TCopyMode::Decrypt, nullptr, encryptNumber) || !copy.Commit()) return SetError(403), 0;
+    if (!copy.Write(TCopyMode::Decrypt, nullptr, encryptNumber)) return SetError(403), 0;
+    if (int32_t code = copy.Verify(false, std::string())) return SetError(code), 0;
+    if (!copy.Commit()) return SetError(403), 0;
     return 1;
   } catch (...) {
     return SetError(403), 0;

@@ -151,6 +151,14 @@ void TFile::Close() {
   FWrittenBack = 0;
 }
 
+bool TFile::Stamp(TFileStamp& stamp) const {
+  struct stat info;
+  if (FHandle < 0 || ::fstat(FHandle, &info) != 0) return false;
+  stamp.Size = static_cast<int64_t>(info.st_size);
+  stamp.ModifiedNs = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  return true;
+}
+
 int64_t TFile::Size() const {
   struct stat info;
   if (FHandle < 0 || ::fstat(FHandle, &info) != 0) return 0;

@@ -13,11 +13,24 @@
 
 namespace platform {
 
+// What tells one state of a file's bytes from another: its size and its modification time.
+struct TFileStamp {
+  int64_t Size = -1;
+  int64_t ModifiedNs = 0;  // nanoseconds since the epoch
+  bool operator==(const TFileStamp& other) const = default;
+};
+
 // Random access to a run of bytes (an open file, or bytes in memory).
 class TByteSource {
  public:
   virtual ~TByteSource() = default;
   virtual int64_t Size() const = 0;
+  // The stamp of the bytes as they are now; false for a source that has none (memory, which
+  // cannot change underneath its reader).
+  virtual bool Stamp(TFileStamp& stamp) const {
+    (void)stamp;
+    return false;
+  }
   // Reads up to count bytes at position into target; the number read (0 at the end or on error).
   virtual int64_t ReadAt(int64_t position, char* target, int64_t count) const = 0;
   // Up to count bytes from position, cut at the end; empty outside the source.
@@ -65,6 +78,7 @@ class TFile final : public TByteSource {
   int Handle() const { return FHandle; }
 
   int64_t Size() const override;
+  bool Stamp(TFileStamp& stamp) const override;
   int64_t ReadAt(int64_t position, char* target, int64_t count) const override;
   // Writes all bytes at the current end of what this object wrote; false on any failure.
   bool Write(const char* data, size_t count);

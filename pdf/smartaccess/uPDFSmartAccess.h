@@ -188,6 +188,9 @@ class TSmartPDFInfo {
                                          int32_t objNum, uint8_t lowRights, uint8_t highRights, bool is128);
   // RC4 over the object's strings and stream data with that object's key (its own inverse).
   void CryptObject(TPDFObject* object, int32_t objNum, int32_t genNum);
+  // The same for an object read with its text: its value's strings, and its stream data where
+  // they stand in the text.
+  void CryptObjectText(TSmartPDFObjectText& object, int32_t objNum, int32_t genNum);
 
   int32_t TreePageCount = 0;
   TPDFDictionary* Catalog = nullptr;

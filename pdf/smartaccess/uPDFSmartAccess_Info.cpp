@@ -1,6 +1,8 @@
 // TSmartPDFInfo: the encryption dictionary, the security handler and the catalog of a reader.
 #include "uPDFSmartAccess.h"
 
+#include "uPDFEncrypt.h"
+
 TSmartPDFInfo::TSmartPDFInfo(TSmartPDFReader& reader) : Reader(reader), Version(reader.Version) {
   reader.OnNewID = [this](TSmartPDFReader&) { Crypt->FileID = FirstFileID(); };
   reader.OnObjectStreamLoaded = [this](int32_t objNum, TPDFStream* stream) {
@@ -104,4 +106,12 @@ TPDFDictionary* TSmartPDFInfo::BuildEncryptDictionary(const std::string& ownerPa
 
 void TSmartPDFInfo::CryptObject(TPDFObject* object, int32_t objNum, int32_t genNum) {
   if (object) Crypt->CryptValue(Crypt->ObjectKey(objNum, genNum), object);
+}
+
+void TSmartPDFInfo::CryptObjectText(TSmartPDFObjectText& object, int32_t objNum, int32_t genNum) {
+  if (!object.Value) return;
+  const std::string key = Crypt->ObjectKey(objNum, genNum);
+  Crypt->CryptValue(key, object.Value);
+  if (object.IsStream && object.Data.Length > 0 && !key.empty())
+    TRC4(key).Apply(reinterpret_cast<uint8_t*>(object.Text.data() + object.Data.Start), object.Data.Length);
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "uPDFExtra.h"
+#include "uPDFSmartAccess.h"
 #include "uPDFStructure.h"
 
 namespace {
@@ -44,7 +45,9 @@ bool TByteSink::Flush() {
   return FOk;
 }
 
-void TSmartPDFWriter::WriteHeader() { Stream.Write(std::string("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n")); }
+void TSmartPDFWriter::WriteHeader(const std::string& version) {
+  Stream.Write("%PDF-" + version + "\n%\xE2\xE3\xCF\xD3\n");
+}
 
 void TSmartPDFWriter::BeginObject(int32_t objNum, int32_t genNum) {
   Numbers.push_back(objNum);
@@ -75,6 +78,91 @@ void TSmartPDFWriter::WriteObject(int32_t objNum, int32_t genNum, const TPDFObje
   head += "stream\n";
   Stream.Write(head);
   Stream.Write(stream->Data.data(), stream->Data.size());
+  Stream.Write("\nendstream\nendobj\n", 18);
+}
+
+namespace {
+
+// One change to an object's text: the bytes from Start to End give way to Text.
+struct TTextEdit {
+  size_t Start = 0;
+  size_t End = 0;
+  std::string Text;
+};
+
+// The edit that makes a stream dictionary's /Length its data length; false when the
+// dictionary must be printed anew instead (no /Length, and no closing ">>" to put one before).
+bool LengthEdit(const TSmartPDFObjectText& object, std::string_view value, TTextEdit& edit, bool& needed) {
+  needed = false;
+  const auto* dictionary = As<TPDFDictionary>(object.Value);
+  const TPDFObject* length = dictionary->GetValue("Length");
+  const std::string actual = std::to_string(object.Data.Length);
+  if (const auto* number = As<TPDFNumeric>(length); number && number->Value == static_cast<double>(object.Data.Length))
+    return true;
+  needed = true;
+  if (length) {
+    for (auto it = object.Spans.Entries.rbegin(); it != object.Spans.Entries.rend(); ++it) {
+      if (it->Value != length) continue;
+      edit = {it->Start, it->End, actual};
+      return true;
+    }
+    return false;
+  }
+  const size_t end = object.Spans.End;
+  if (end < 2 || value.substr(end - 2, 2) != ">>") return false;
+  edit = {end - 2, end - 2, " /Length " + actual + " "};
+  return true;
+}
+
+}  // namespace
+
+void TSmartPDFWriter::WriteCopiedObject(int32_t objNum, int32_t genNum, const TSmartPDFObjectText& object,
+                                        bool stringsChanged) {
+  const std::string_view value = std::string_view(object.Text).substr(object.ValueStart);
+  std::vector<TTextEdit> edits;
+  bool reprint = false;
+  if (object.IsStream) {
+    TTextEdit length;
+    bool needed = false;
+    reprint = !LengthEdit(object, value, length, needed);
+    if (needed && !reprint) edits.push_back(std::move(length));
+  }
+  if (reprint) {
+    // The dictionary printed anew, with the /Length of its data.
+    auto* dictionary = As<TPDFDictionary>(object.Value);
+    dictionary->SetValue("Length", dictionary->Owner->NewNumeric(static_cast<double>(object.Data.Length)));
+    BeginObject(objNum, genNum);
+    std::string head;
+    dictionary->AppendText(head);
+    Stream.Write(head);
+  } else {
+    if (stringsChanged) {
+      for (const TPDFTextSpans::TSpan& span : object.Spans.Strings) {
+        // A string inside the /Length value that is replaced goes with it.
+        if (!edits.empty() && edits.front().End > edits.front().Start && span.Start >= edits.front().Start &&
+            span.End <= edits.front().End)
+          continue;
+        TTextEdit edit{span.Start, span.End, std::string()};
+        span.Value->AppendText(edit.Text);
+        edits.push_back(std::move(edit));
+      }
+    }
+    std::stable_sort(edits.begin(), edits.end(), [](const TTextEdit& a, const TTextEdit& b) { return a.Start < b.Start; });
+    BeginObject(objNum, genNum);
+    size_t at = object.Spans.Start;
+    for (const TTextEdit& edit : edits) {
+      Stream.Write(value.data() + at, edit.Start - at);
+      Stream.Write(edit.Text);
+      at = edit.End;
+    }
+    Stream.Write(value.data() + at, object.Spans.End - at);
+  }
+  if (!object.IsStream) {
+    Stream.Write("\nendobj\n", 8);
+    return;
+  }
+  Stream.Write("\nstream\n", 8);
+  Stream.Write(object.Text.data() + object.Data.Start, object.Data.Length);
   Stream.Write("\nendstream\nendobj\n", 18);
 }
 

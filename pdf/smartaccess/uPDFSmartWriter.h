@@ -9,6 +9,7 @@
 
 class TPDFDictionary;
 class TPDFObject;
+struct TSmartPDFObjectText;
 
 // Buffered output to a file, counting the bytes written. Errors are remembered and reported
 // by Ok(); writing goes on silently after an error so callers check once at the end.
@@ -37,12 +38,18 @@ class TSmartPDFWriter {
  public:
   explicit TSmartPDFWriter(TByteSink& stream) : Stream(stream) {}
 
-  // "%PDF-1.4", then a comment line of four bytes above 127 that marks the file as binary.
-  void WriteHeader();
+  // "%PDF-" and the version, then a comment line of four bytes above 127 that marks the
+  // file as binary.
+  void WriteHeader(const std::string& version = "1.4");
   // "N G obj", the text, "endobj"; records the position for the table.
   void WriteObject(int32_t objNum, int32_t genNum, const std::string& text);
   // The same for a value, printed straight to the output (stream data is not copied again).
   void WriteObject(int32_t objNum, int32_t genNum, const TPDFObject* value);
+  // An object moved from the text it was read from: the bytes of its value as they are, less
+  // what must change: each string printed anew when stringsChanged (its bytes were crypted),
+  // a stream's /Length set to its data length where it says otherwise, and a stream's data
+  // (as they stand in the object's text) after the dictionary.
+  void WriteCopiedObject(int32_t objNum, int32_t genNum, const TSmartPDFObjectText& object, bool stringsChanged);
   // "xref", the table of the recorded objects, "trailer", the trailer, "startxref", "%%EOF".
   // Not full: one subsection per run of consecutive recorded numbers, starting with 0.
   // Full: one subsection 0..max, unrecorded numbers as free entries; /Size set to max + 1.

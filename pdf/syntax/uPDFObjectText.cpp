@@ -67,10 +67,9 @@ bool FindStreamData(std::string_view text, size_t dictEnd, int64_t declaredLengt
                         : available;
     return true;
   }
-  size_t stop = end;
-  if (stop > start && text[stop - 1] == '\n') --stop;
-  if (stop > start && text[stop - 1] == '\r') --stop;
-  bounds.Length = stop - start;
+  // Up to the keyword itself, as other readers recover such streams: a line end before it
+  // stays with the data, since nothing tells it from a last byte of them.
+  bounds.Length = end - start;
   return true;
 }
 

@@ -17,7 +17,7 @@ struct TPDFStreamBounds {
 // dictionary (white space and comments skipped) is the keyword "stream"; the data start after
 // that keyword's end of line. declaredLength is the dictionary's /Length (-1 when it has none
 // that reads as a number): it is taken when "endstream" follows the data it gives; otherwise
-// the data run up to the first "endstream" after their start, less the line end before it.
+// the data run up to the first "endstream" after their start.
 // False when the object is no stream.
 bool FindStreamData(std::string_view text, size_t dictEnd, int64_t declaredLength, TPDFStreamBounds& bounds);
 // True when the keyword "stream" follows the dictionary that ends at dictEnd (the first step

@@ -259,6 +259,7 @@ struct TPDFTextSpans {
     size_t End = 0;  // just after the part
     TPDFObject* Value = nullptr;
   };
+  size_t Start = 0;             // the value's first byte (after leading white space and comments)
   size_t End = 0;               // just after the value
   std::vector<TSpan> Strings;   // every string of the value, in text order
   std::vector<TSpan> Entries;   // the values of the outermost dictionary's entries

@@ -371,6 +371,7 @@ TPDFObject* TPDFStructure::Parse(const char* text, size_t length, TPDFTextSpans&
   if (!text || length == 0) return nullptr;
   TPDFObjectParser parser(*this, text, length, &spans);
   parser.Skip();
+  spans.Start = parser.Position();
   TPDFObject* value = parser.ReadValue(0);
   spans.End = value ? parser.Position() : 0;
   return value;

@@ -204,8 +204,8 @@ TEST(Document, ObjectsThatLoadAsNullOrWithoutData) {
   // Without a usable /Length the data run up to "endstream".
   TPDFStream* missingLength = As<TPDFStream>(ValueOf(*doc, 11));  // /Length names a missing object
   ASSERT_NE(missingLength, nullptr);
-  EXPECT_EQ(missingLength->Data, "data of a stream without a length");
-  EXPECT_EQ(missingLength->Dictionary->GetValue("Length")->ToText(), "33");
+  EXPECT_EQ(missingLength->Data, "data of a stream without a length\n");
+  EXPECT_EQ(missingLength->Dictionary->GetValue("Length")->ToText(), "34");
   TPDFStream* blank = As<TPDFStream>(ValueOf(*doc, 13));  // "stream" followed by a blank
   ASSERT_NE(blank, nullptr);
   EXPECT_EQ(blank->Data, "abcd");

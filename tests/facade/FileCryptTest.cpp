@@ -252,7 +252,9 @@ TEST(FileCrypt, CopyHasOneRevisionAClassicTableAndACleanTrailer) {
     std::string trailer = text.substr(text.rfind("trailer"));
     for (const char* key : {"/Prev", "/XRefStm", "/W ", "/Index", "/DecodeParms", "/Filter", "/XRef"})
       EXPECT_EQ(trailer.find(key), std::string::npos) << key << "\n" << trailer;
-    EXPECT_EQ(text.rfind("%PDF-1.4\n", 0), 0u);
+    // The header keeps the source's version (these sources are 1.4 or later).
+    const std::string source = ReadFile(DataPath(f));
+    EXPECT_EQ(text.substr(0, 9), source.substr(0, 8) + "\n");
     EXPECT_EQ(text.find("/ObjStm", text.find("xref\n0 ")), std::string::npos);
     // The table is classic: "xref" then a subsection starting at 0.
     EXPECT_NE(text.find("\nxref\n0 "), std::string::npos);

@@ -237,14 +237,14 @@ TEST(SmartReader, StreamDataStartAndLength) {
       {"LF", "<< /Length 3 >>\nstream\nabc\nendstream", "abc"},
       {"CR LF", "<< /Length 3 >>\nstream\r\nabc\nendstream", "abc"},
       {"lone CR", "<< /Length 3 >>\nstream\rabc\nendstream", "abc"},
-      {"no line end", "<< /Length 3 >>\nstream abc\nendstream", " abc"},  // data right after the keyword
+      {"no line end", "<< /Length 3 >>\nstream abc\nendstream", " abc\n"},  // data right after the keyword
       {"blanks before the line end", "<< /Length 3 >>\nstream  \r\nabc\nendstream", "abc"},
-      {"no /Length", "<< >>\nstream\nabc\nendstream", "abc"},  // up to endstream
-      {"negative /Length", "<< /Length -4 >>\nstream\nabc\r\nendstream", "abc"},
-      {"/Length too short", "<< /Length 2 >>\nstream\nabc\nendstream", "abc"},
-      {"/Length by reference, wrong", "<< /Length 4 0 R >>\nstream\nabcdef\nendstream", "abcdef"},
+      {"no /Length", "<< >>\nstream\nabc\nendstream", "abc\n"},  // up to endstream
+      {"negative /Length", "<< /Length -4 >>\nstream\nabc\r\nendstream", "abc\r\n"},
+      {"/Length too short", "<< /Length 2 >>\nstream\nabc\nendstream", "abc\n"},
+      {"/Length by reference, wrong", "<< /Length 4 0 R >>\nstream\nabcdef\nendstream", "abcdef\n"},
       {"/Length by reference", "<< /Length 4 0 R >>\nstream\nabcde\nendstream", "abcde"},
-      {"/Length past the text", "<< /Length 300 >>\nstream\nabc\nendstream", "abc"},
+      {"/Length past the text", "<< /Length 300 >>\nstream\nabc\nendstream", "abc\n"},
       {"no endstream", "<< /Length 3 >>\nstream\nabc", "abc"},
       {"a name holding 'stream'", "<< /S /application#2Foctet-stream /Length 2 >>\nstream\nxy\nendstream", "xy"},
       {"comment after the dictionary", "<< /Length 2 >> % c\n stream\nxy\nendstream", "xy"},
