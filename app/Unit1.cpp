@@ -18,6 +18,7 @@
 #include "Balloon.h"
 #include "Dialogs.h"
 #include "TextCodec.h"
+#include "uNorvex.h"
 
 namespace {
 
@@ -384,7 +385,10 @@ QString TForm1::SaveFailure() {
   QStringList lines{QStringLiteral("Not updated.")};
   if (refusedEncrypted) lines << "The document is encrypted, so its information fields cannot be changed.";
   if (!notStored.isEmpty()) lines << "These fields could not be stored as typed: " + notStored.join(", ") + ".";
-  if (!written) lines << "The file could not be written: " + openFileName_;
+  const int32_t code = written ? 0 : library_->LastErrorCode();
+  if (code == TNorvex::kCodeCopyUnsound || code == TNorvex::kCodeSourceChanged)
+    lines << "The file was not written: " + FileOperationFailure(code);
+  else if (!written) lines << "The file could not be written: " + openFileName_;
   else lines << "The file was written without these changes.";
   return lines.join('\n');
 }
@@ -511,6 +515,10 @@ QString FileOperationFailure(int32_t errorCode) {
     case 407: return "the encryption strength is not supported.";
     case 408: return "the permission settings are not valid.";
     case 409: return "the file could not be read as a PDF.";
+    case TNorvex::kCodeCopyUnsound:
+      return "the written file did not read back whole; the PDF file is damaged or could be read only in part. "
+             "Nothing was replaced.";
+    case TNorvex::kCodeSourceChanged: return "the PDF file changed while it was being read. Nothing was replaced.";
     default: return QString("the library reported error %1.").arg(errorCode);
   }
 }

@@ -1,5 +1,7 @@
 #include "CliSupport.h"
 
+#include "uNorvex.h"
+
 #include <termios.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <sstream>
 
 #include "TextCodec.h"
+#include "uNorvex.h"
 
 namespace cli {
 
@@ -192,6 +195,10 @@ std::string ResultCodeText(int32_t code) {
     case 407: return "the encryption strength must be 40 or 128 bits";
     case 408: return "the permission value is not valid";
     case 409: return "the file is not a PDF file or is damaged beyond reading";
+    case TNorvex::kCodeCopyUnsound:
+      return "the written file did not read back whole (no catalog, another page count, or objects "
+             "missing): the input is damaged or could be read only in part; nothing was replaced";
+    case TNorvex::kCodeSourceChanged: return "the file changed while it was being read; nothing was replaced";
     default: return "the operation failed";
   }
 }
@@ -200,8 +207,8 @@ int ExitStatusForCode(int32_t code) {
   switch (code) {
     case 0: return kExitOk;
     case 404: return kExitPassword;
-    case 409: return kExitDamaged;
-    case 401: case 402: case 403: return kExitIo;
+    case 409: case TNorvex::kCodeCopyUnsound: return kExitDamaged;
+    case 401: case 402: case 403: case TNorvex::kCodeSourceChanged: return kExitIo;
     case 405: case 406: return kExitState;
     case 407: case 408: return kExitUsage;
     default: return kExitOther;

@@ -371,7 +371,12 @@ int SetInfo(const Args& args, std::ostream& out, std::ostream& err, const Passwo
       return Fail(err, file, std::string("cannot set ") + item.Label, kExitOther);
     }
   }
-  if (library.SaveToFile(target) != 1) return Fail(err, target, "the file cannot be written", kExitIo);
+  if (library.SaveToFile(target) != 1) {
+    const int32_t code = library.LastErrorCode();
+    if (code == TNorvex::kCodeCopyUnsound || code == TNorvex::kCodeSourceChanged)
+      return FailCode(err, code == TNorvex::kCodeSourceChanged ? file : target, code);
+    return Fail(err, target, "the file cannot be written", kExitIo);
+  }
   return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 // lazily, the first time their value is asked for; an object's text is a range of the file
 // bytes (or of a decoded object stream), never a copy made at load time.
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <string>
@@ -125,9 +126,11 @@ class TPDFDocument {
   // Writes the whole document: header, every object of the store, one classic table,
   // trailer. False on any write failure or when the document cannot be written whole.
   bool Write(TPDFOutput& output);
-  // Writes to a new file beside fileName and renames it over fileName once complete; on
-  // failure an existing file of that name is untouched.
-  bool SaveToFile(const std::string& fileName);
+  // Writes to a new file beside fileName and renames it over fileName once complete and, when
+  // accept is given, accepted by it (it reads the written file back); on failure an existing
+  // file of that name is untouched.
+  using TAcceptWritten = std::function<bool(const platform::TByteSource& written)>;
+  bool SaveToFile(const std::string& fileName, const TAcceptWritten& accept = {});
   // The written document; empty on failure.
   std::string SaveToString();
   std::string ObjectText(TPDFIndObj* object);

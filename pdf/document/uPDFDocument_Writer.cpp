@@ -198,12 +198,14 @@ bool TPDFDocument::Write(TPDFOutput& output) {
   }
 }
 
-bool TPDFDocument::SaveToFile(const std::string& fileName) {
+bool TPDFDocument::SaveToFile(const std::string& fileName, const TAcceptWritten& accept) {
   try {
     platform::TReplaceFile target(fileName);
     if (!target.Begin()) return false;
     TFileOutput output(target.File());
-    return Write(output) && output.Flush() && target.Commit();
+    if (!Write(output) || !output.Flush()) return false;
+    if (accept && !accept(target.File())) return false;
+    return target.Commit();
   } catch (...) {
     return false;
   }

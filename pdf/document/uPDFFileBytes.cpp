@@ -8,6 +8,7 @@ void TPDFFileBytes::Clear() {
   FMemory.shrink_to_fit();
   FSource.reset();
   FSize = 0;
+  FStamped = false;
   FWindow.clear();
   FWindow.shrink_to_fit();
   FWindowStart = -1;
@@ -23,6 +24,13 @@ void TPDFFileBytes::Attach(std::unique_ptr<TSource> source) {
   Clear();
   FSource = std::move(source);
   FSize = FSource ? std::max<int64_t>(0, FSource->Size()) : 0;
+  FStamped = FSource && FSource->Stamp(FStamp);
+}
+
+bool TPDFFileBytes::Unchanged() const {
+  if (!FSource || !FStamped) return true;
+  platform::TFileStamp now;
+  return FSource->Stamp(now) && now == FStamp;
 }
 
 std::string_view TPDFFileBytes::Read(int64_t position, int64_t count, std::string& buffer) const {

@@ -32,6 +32,11 @@ class TPDFFileBytes {
   bool InMemory() const { return !FSource; }
   // The bytes when they are held in memory (empty otherwise).
   const std::string& Memory() const { return FMemory; }
+  // The open file the bytes are read from on demand (none when they are held in memory).
+  const TSource* Source() const { return FSource.get(); }
+  // False when the file read on demand is no longer as it was attached (another program
+  // wrote it); bytes in memory never change.
+  bool Unchanged() const;
 
   // Up to count bytes from position (a negative position reads from 0; cut at the end).
   // Held in memory: a view of them, buffer untouched. Read from a file: the bytes are read
@@ -44,6 +49,8 @@ class TPDFFileBytes {
   std::string FMemory;
   std::unique_ptr<TSource> FSource;
   int64_t FSize = 0;
+  platform::TFileStamp FStamp;  // the source's stamp when it was attached
+  bool FStamped = false;
   // Read-ahead window over a source: FWindow holds the bytes from FWindowStart.
   mutable std::string FWindow;
   mutable int64_t FWindowStart = -1;

@@ -127,7 +127,6 @@ void TPDFPageTree::SetCurrentPage(int32_t pageNumber) {
   if (CurrentPageDict) {
     CurrentPage = pageNumber;
     ContentStreams.clear();
-    PreparePage();
   }
   if (OnPageSelected) OnPageSelected(CurrentPageDict);
 }
@@ -219,6 +218,15 @@ void TPDFPageTree::PreparePage() {
   PageReady = true;
 }
 
+bool TPDFPageTree::PrepareForDrawing() {
+  if (!CurrentPageDict) return false;
+  if (!PageReady) {
+    ContentStreams.clear();
+    PreparePage();
+  }
+  return PageReady;
+}
+
 void TPDFPageTree::StoreWriterText() {
   if (CurrentLayer <= 0 || static_cast<size_t>(CurrentLayer) > ContentStreams.size()) return;
   TPDFStream* stream = ContentStreams[static_cast<size_t>(CurrentLayer - 1)];
@@ -251,9 +259,8 @@ double TPDFPageTree::PageDimension(bool height) {
     node = As<TPDFDictionary>(node->GetValue("Parent", true));
   }
   if (box) return std::fabs(BoxItem(box, low + 2) - BoxItem(box, low));
+  // Without a box the default size answers; the page itself is left as it is.
   LoadDefaultSize();
-  CurrentPageDict->Remove("MediaBox");
-  CurrentPageDict->SetValue("MediaBox", Structure->NewRealArray({0, 0, DefaultWidth, DefaultHeight}));
   return height ? DefaultHeight : DefaultWidth;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The page tree of one in-memory document: counts the pages, finds the page dictionary of a
-// page number through the /Kids arrays, keeps one page selected with its size and prepares
-// that page's content streams for drawing.
+// page number through the /Kids arrays, keeps one page selected with its size and, when asked
+// to, prepares that page's content streams for drawing.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,7 +32,11 @@ class TPDFPageTree {
 
   int32_t GetPageCount();
   TPDFDictionary* FindPageDictionary(int32_t pageNumber);
+  // Selects the page; nothing in the document changes.
   void SetCurrentPage(int32_t pageNumber);
+  // Makes the selected page ready to be drawn on (its content streams listed, a marked stream
+  // at their end for the writer); this, unlike selecting, changes the page. False without one.
+  bool PrepareForDrawing();
   // Width and height of the selected page; 0 when no page is selected.
   double GetPageWidth();
   double GetPageHeight();

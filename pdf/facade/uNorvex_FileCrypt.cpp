@@ -110,7 +110,13 @@ class TNorvex::TFileCopy {
   int32_t Verify(bool encrypted, const std::string& password) {
     platform::TFileStamp now;
     if (!FInput.Stamp(now) || !(now == FSourceStamp)) return TNorvex::kCodeSourceChanged;
-    FExpected.Encrypted = encrypted;
+    // A source without a catalog (damaged, or read only in part) gives no copy that can be
+    // told whole.
+    if (!FInfo->HasCatalog()) {
+      FVerdict = TCopyVerdict::NoCatalog;
+      return TNorvex::kCodeCopyUnsound;
+    }
+    FExpected.Encryption = encrypted ? TSmartPDFInfo::kStandard : TSmartPDFInfo::kNotEncrypted;
     FExpected.Password = password;
     FExpected.PageCount = TSmartPDFDocument(*FReader).CountPages();
     FVerdict = CheckWrittenCopy(FOutput->File(), FExpected);

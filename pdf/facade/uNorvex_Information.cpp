@@ -1,9 +1,13 @@
 // TNorvex: the information fields of the selected document, and writing it out.
+#include <algorithm>
 #include <ostream>
+#include <tuple>
+#include <vector>
 
 #include "uNorvex.h"
 #include "uPDFDocument.h"
 #include "uPDFExtra.h"
+#include "uPDFSmartCheck.h"
 
 namespace {
 
@@ -57,12 +61,53 @@ int32_t TNorvex::SetInformation(int32_t item, const std::string& value) {
   }
 }
 
+namespace {
+
+// The check a saved document passes before it replaces the file: the file it was loaded from
+// is as it was (its bytes are read on demand), and the written file, read back through the
+// direct-access reader, has the catalog and page count the source has there and every object
+// the writer wrote. Returns 0 or the code of the failure.
+int32_t CheckSaved(TPDFDocument& document, const platform::TByteSource& written) {
+  if (!document.FileText.Unchanged()) return TNorvex::kCodeSourceChanged;
+  const std::string& stored = document.StoredPassword;
+  const std::string password = stored.empty() ? std::string() : stored.substr(1);
+  TCopyExpectation expected;
+  const int32_t kind = document.SecurityKind();
+  expected.Encryption = static_cast<uint8_t>(kind);
+  expected.PasswordKnown = kind == 0 || (kind == 1 && !stored.empty());
+  expected.Password = password;
+  expected.PageCount = document.PageTree ? document.PageTree->GetPageCount() : 0;
+  if (!document.FileText.Empty() && expected.PasswordKnown) {
+    // The source's own facts, read apart from the document model.
+    const TPDFFileBytes& bytes = document.FileText;
+    platform::TMemorySource memory(bytes.Memory().data(), bytes.Memory().size());
+    const platform::TByteSource& source = bytes.Source() ? *bytes.Source() : memory;
+    const int32_t pages = SourcePageCount(source, password);
+    if (pages == -1) return TNorvex::kCodeCopyUnsound;
+    if (pages >= 0) expected.PageCount = pages;
+  }
+  std::vector<std::tuple<int64_t, int32_t, int32_t>> listed;
+  for (const TXRefEntry& entry : document.Entries)
+    if (entry.InUse && entry.ObjNum > 0) listed.emplace_back(entry.Offset, entry.ObjNum, entry.GenNum);
+  std::sort(listed.begin(), listed.end());
+  for (const auto& [offset, number, generation] : listed) expected.Objects.emplace_back(number, generation);
+  return CheckWrittenCopy(written, expected) == TCopyVerdict::Sound ? 0 : TNorvex::kCodeCopyUnsound;
+}
+
+}  // namespace
+
 int32_t TNorvex::SaveToFile(const std::string& fileName) {
   FLastErrorCode = 0;
   try {
     TPDFDocument& document = FDocuments.Selected();
     document.WriteInfo("ModDate", PdfDateNow());
-    return document.SaveToFile(fileName) ? 1 : 0;
+    int32_t code = 0;
+    const bool saved = document.SaveToFile(fileName, [&](const platform::TByteSource& written) {
+      code = CheckSaved(document, written);
+      return code == 0;
+    });
+    if (code) SetError(code);
+    return saved ? 1 : 0;
   } catch (...) {
     return 0;
   }

@@ -40,17 +40,32 @@ TCopyVerdict CheckWrittenCopy(const platform::TByteSource& file, const TCopyExpe
   TSmartPDFReader reader(file);
   if (reader.Status != TSmartPDFReader::kOpened) return TCopyVerdict::Unreadable;
   TSmartPDFInfo info(reader);
-  const bool encrypted = info.EncryptionState == TSmartPDFInfo::kStandard;
-  if (encrypted != expected.Encrypted) return TCopyVerdict::Locked;
-  if (encrypted) {
+  if (info.EncryptionState != expected.Encryption) return TCopyVerdict::Locked;
+  bool readable = info.EncryptionState == TSmartPDFInfo::kNotEncrypted;
+  if (info.EncryptionState == TSmartPDFInfo::kStandard && expected.PasswordKnown) {
     if (!info.CheckPassword(expected.Password)) return TCopyVerdict::Locked;
     info.RememberPassword(expected.Password);
+    readable = true;
   }
-  if (!info.HasCatalog()) return TCopyVerdict::NoCatalog;
-  TSmartPDFDocument document(reader);
-  if (document.CountPages() != expected.PageCount) return TCopyVerdict::PageCountDiffers;
+  if (readable) {
+    if (!info.HasCatalog()) return TCopyVerdict::NoCatalog;
+    if (TSmartPDFDocument(reader).CountPages() != expected.PageCount) return TCopyVerdict::PageCountDiffers;
+  }
   if (!ObjectsInPlace(file, reader, expected.Objects)) return TCopyVerdict::ObjectMissing;
   return TCopyVerdict::Sound;
+}
+
+int32_t SourcePageCount(const platform::TByteSource& file, const std::string& password) {
+  TSmartPDFReader reader(file);
+  if (reader.Status != TSmartPDFReader::kOpened) return -1;
+  TSmartPDFInfo info(reader);
+  if (info.EncryptionState == TSmartPDFInfo::kOtherMethod) return -2;
+  if (info.EncryptionState == TSmartPDFInfo::kStandard) {
+    if (!info.CheckPassword(password)) return -2;
+    info.RememberPassword(password);
+  }
+  if (!info.HasCatalog()) return -1;
+  return TSmartPDFDocument(reader).CountPages();
 }
 
 const char* CopyVerdictText(TCopyVerdict verdict) {

@@ -20,8 +20,12 @@ enum class TCopyVerdict : uint8_t {
 };
 
 struct TCopyExpectation {
-  std::string Password;  // the user password of an encrypted copy (empty otherwise)
-  bool Encrypted = false;
+  // How the copy is encrypted: 0 not, 1 the standard handler, 2 another way.
+  uint8_t Encryption = 0;
+  // Whether Password opens the copy; without it (or with another encryption) the copy's
+  // catalog and pages cannot be read, and only its objects are looked at.
+  bool PasswordKnown = true;
+  std::string Password;
   int32_t PageCount = 0;
   // The objects written (number, generation), in the order they were written.
   std::vector<std::pair<int32_t, int32_t>> Objects;
@@ -30,3 +34,8 @@ struct TCopyExpectation {
 TCopyVerdict CheckWrittenCopy(const platform::TByteSource& file, const TCopyExpectation& expected);
 // A short text of what the verdict found wrong (empty for Sound).
 const char* CopyVerdictText(TCopyVerdict verdict);
+
+// The facts of a source that a copy of it must keep, read through the direct-access reader:
+// its page count, or -1 when it has no catalog that can be read (a copy of such a source
+// cannot be told whole), or -2 when the password does not open it (nothing to compare).
+int32_t SourcePageCount(const platform::TByteSource& file, const std::string& password);

@@ -104,8 +104,8 @@ TEST(PageTree, PageWithoutAnyBoxGetsTheDefault) {
     const double height = rootBox.empty() ? 792 : 50;
     EXPECT_DOUBLE_EQ(tree.GetPageWidth(), width);
     EXPECT_DOUBLE_EQ(tree.GetPageHeight(), height);
-    EXPECT_EQ(Text(tree.CurrentPageDict->GetValue("MediaBox")),
-              rootBox.empty() ? "[ 0 0 612 792 ]" : "[ 0 0 100 50 ]");
+    // A size query reads; the page gets no box.
+    EXPECT_EQ(tree.CurrentPageDict->IndexOf("MediaBox"), -1);
   }
 }
 
@@ -186,9 +186,13 @@ TEST(PageTree, ContentStreamsPreparedForDrawing) {
                              {7, "(not a stream)"}}));
     ASSERT_NE(doc, nullptr) << c.Contents;
     TPDFPageTree& tree = *doc->PageTree;
-    // Loading selected page 1 twice; a third selection adds nothing either.
+    // Loading selected page 1; selecting it again changes nothing in the page.
+    const std::string before = Text(tree.CurrentPageDict);
     tree.SetCurrentPage(1);
-    EXPECT_TRUE(tree.PageReady);
+    EXPECT_FALSE(tree.PageReady);
+    EXPECT_EQ(Text(tree.CurrentPageDict), before) << c.Contents;
+    ASSERT_TRUE(tree.PrepareForDrawing());
+    ASSERT_TRUE(tree.PrepareForDrawing());  // a second time adds nothing
     EXPECT_EQ(tree.ContentStreams.size(), c.Streams) << c.Contents;
     EXPECT_EQ(tree.CurrentLayer, static_cast<int32_t>(c.Streams)) << c.Contents;
     EXPECT_EQ(tree.Writer.Text(), c.WriterText) << c.Contents;
@@ -210,6 +214,7 @@ TEST(PageTree, WriterChangesAreStoredUncompressedInTheCurrentStream) {
                            {3, "<< /Type /Page /MediaBox [0 0 10 10] >>"}}));
   ASSERT_NE(doc, nullptr);
   TPDFPageTree& tree = *doc->PageTree;
+  ASSERT_TRUE(tree.PrepareForDrawing());
   tree.Writer.Append("0 0 m 5 5 l S\n");
   TPDFStream* stream = tree.ContentStreams.back();
   EXPECT_EQ(stream->Data, "0 0 m 5 5 l S\n");
