@@ -81,78 +81,72 @@ void TSmartPDFWriter::WriteObject(int32_t objNum, int32_t genNum, const TPDFObje
   Stream.Write("\nendstream\nendobj\n", 18);
 }
 
-namespace {
-
-// One change to an object's text: the bytes from Start to End give way to Text.
-struct TTextEdit {
-  size_t Start = 0;
-  size_t End = 0;
-  std::string Text;
-};
-
-// The edit that makes a stream dictionary's /Length its data length; false when the
-// dictionary must be printed anew instead (no /Length, and no closing ">>" to put one before).
-bool LengthEdit(const TSmartPDFObjectText& object, std::string_view value, TTextEdit& edit, bool& needed) {
-  needed = false;
+// Adds the edit that makes a stream dictionary's /Length its data length, when it says
+// otherwise; false when the dictionary must be printed anew instead (no /Length, and no
+// closing ">>" to put one before).
+bool TSmartPDFWriter::AddLengthEdit(const TSmartPDFObjectText& object) {
   const auto* dictionary = As<TPDFDictionary>(object.Value);
   const TPDFObject* length = dictionary->GetValue("Length");
-  const std::string actual = std::to_string(object.Data.Length);
   if (const auto* number = As<TPDFNumeric>(length); number && number->Value == static_cast<double>(object.Data.Length))
     return true;
-  needed = true;
+  const std::string_view value = std::string_view(object.Text).substr(object.ValueStart);
+  TTextEdit edit;
+  const std::string actual = std::to_string(object.Data.Length);
   if (length) {
-    for (auto it = object.Spans.Entries.rbegin(); it != object.Spans.Entries.rend(); ++it) {
-      if (it->Value != length) continue;
-      edit = {it->Start, it->End, actual};
-      return true;
-    }
-    return false;
+    auto it = object.Spans.Entries.rbegin();
+    while (it != object.Spans.Entries.rend() && it->Value != length) ++it;
+    if (it == object.Spans.Entries.rend()) return false;
+    edit.Start = it->Start;
+    edit.End = it->End;
+    edit.TextStart = FEditText.size();
+    FEditText += actual;
+  } else {
+    const size_t end = object.Spans.End;
+    if (end < 2 || value.substr(end - 2, 2) != ">>") return false;
+    edit.Start = edit.End = end - 2;
+    edit.TextStart = FEditText.size();
+    FEditText += " /Length " + actual + " ";
   }
-  const size_t end = object.Spans.End;
-  if (end < 2 || value.substr(end - 2, 2) != ">>") return false;
-  edit = {end - 2, end - 2, " /Length " + actual + " "};
+  edit.TextEnd = FEditText.size();
+  FEdits.push_back(edit);
   return true;
 }
-
-}  // namespace
 
 void TSmartPDFWriter::WriteCopiedObject(int32_t objNum, int32_t genNum, const TSmartPDFObjectText& object,
                                         bool stringsChanged) {
   const std::string_view value = std::string_view(object.Text).substr(object.ValueStart);
-  std::vector<TTextEdit> edits;
-  bool reprint = false;
-  if (object.IsStream) {
-    TTextEdit length;
-    bool needed = false;
-    reprint = !LengthEdit(object, value, length, needed);
-    if (needed && !reprint) edits.push_back(std::move(length));
-  }
-  if (reprint) {
+  FEdits.clear();
+  FEditText.clear();
+  if (object.IsStream && !AddLengthEdit(object)) {
     // The dictionary printed anew, with the /Length of its data.
     auto* dictionary = As<TPDFDictionary>(object.Value);
     dictionary->SetValue("Length", dictionary->Owner->NewNumeric(static_cast<double>(object.Data.Length)));
     BeginObject(objNum, genNum);
-    std::string head;
-    dictionary->AppendText(head);
-    Stream.Write(head);
+    FEditText.clear();
+    dictionary->AppendText(FEditText);
+    Stream.Write(FEditText);
   } else {
+    // A /Length replaced in the text comes first; strings inside it go with it.
+    const bool lengthEdit = !FEdits.empty();
+    const size_t lengthStart = lengthEdit ? FEdits.front().Start : 0;
+    const size_t lengthEnd = lengthEdit ? FEdits.front().End : 0;
     if (stringsChanged) {
       for (const TPDFTextSpans::TSpan& span : object.Spans.Strings) {
-        // A string inside the /Length value that is replaced goes with it.
-        if (!edits.empty() && edits.front().End > edits.front().Start && span.Start >= edits.front().Start &&
-            span.End <= edits.front().End)
-          continue;
-        TTextEdit edit{span.Start, span.End, std::string()};
-        span.Value->AppendText(edit.Text);
-        edits.push_back(std::move(edit));
+        if (lengthEdit && span.Start >= lengthStart && span.End <= lengthEnd && lengthEnd > lengthStart) continue;
+        TTextEdit edit{span.Start, span.End, FEditText.size(), 0};
+        span.Value->AppendText(FEditText);
+        edit.TextEnd = FEditText.size();
+        FEdits.push_back(edit);
       }
     }
-    std::stable_sort(edits.begin(), edits.end(), [](const TTextEdit& a, const TTextEdit& b) { return a.Start < b.Start; });
+    if (lengthEdit && FEdits.size() > 1)
+      std::stable_sort(FEdits.begin(), FEdits.end(),
+                       [](const TTextEdit& a, const TTextEdit& b) { return a.Start < b.Start; });
     BeginObject(objNum, genNum);
     size_t at = object.Spans.Start;
-    for (const TTextEdit& edit : edits) {
+    for (const TTextEdit& edit : FEdits) {
       Stream.Write(value.data() + at, edit.Start - at);
-      Stream.Write(edit.Text);
+      Stream.Write(FEditText.data() + edit.TextStart, edit.TextEnd - edit.TextStart);
       at = edit.End;
     }
     Stream.Write(value.data() + at, object.Spans.End - at);

@@ -61,5 +61,18 @@ class TSmartPDFWriter {
   std::vector<int32_t> Numbers;
 
  private:
+  // One change to an object's text: the bytes from Start to End give way to the bytes of
+  // FEditText from TextStart to TextEnd.
+  struct TTextEdit {
+    size_t Start = 0;
+    size_t End = 0;
+    size_t TextStart = 0;
+    size_t TextEnd = 0;
+  };
   void BeginObject(int32_t objNum, int32_t genNum);
+  bool AddLengthEdit(const TSmartPDFObjectText& object);
+
+  // Kept from one object to the next, so a copy of many objects allocates for few of them.
+  std::vector<TTextEdit> FEdits;
+  std::string FEditText;
 };

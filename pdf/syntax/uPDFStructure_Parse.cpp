@@ -279,8 +279,12 @@ TPDFObject* TPDFObjectParser::ReadLiteralString() {
       continue;
     }
     if (c != '\\' || i + 1 >= end) {
-      bytes += static_cast<char>(c);
-      ++i;
+      // The run of bytes up to the next backslash or CR goes in whole.
+      size_t stop = i + 1;
+      while (stop < end && FText[stop] != '\\' && FText[stop] != '\r') ++stop;
+      if (c == '\\') stop = i + 1;
+      bytes.append(reinterpret_cast<const char*>(FText) + i, stop - i);
+      i = stop;
       continue;
     }
     const unsigned char e = FText[i + 1];
@@ -367,7 +371,10 @@ TPDFObject* TPDFStructure::Parse(const char* text, size_t length) {
 }
 
 TPDFObject* TPDFStructure::Parse(const char* text, size_t length, TPDFTextSpans& spans) {
-  spans = TPDFTextSpans();
+  // The lists keep their room from one parse to the next.
+  spans.Start = spans.End = 0;
+  spans.Strings.clear();
+  spans.Entries.clear();
   if (!text || length == 0) return nullptr;
   TPDFObjectParser parser(*this, text, length, &spans);
   parser.Skip();

@@ -105,19 +105,26 @@ void TPDFString::AppendText(std::string& out) const {
   if (IsHex != 0) return;
   out.reserve(out.size() + Value.size() + 2);
   out += '(';
-  for (char ch : Value) {
-    switch (ch) {
-      case '\b': out += "\\b"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\f': out += "\\f"; break;
-      case '\r': out += "\\r"; break;
-      case '(': out += "\\("; break;
-      case ')': out += "\\)"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += ch;
+  // Runs of bytes that need no escape are appended whole.
+  size_t run = 0;
+  for (size_t i = 0; i < Value.size(); ++i) {
+    const char* escape = nullptr;
+    switch (Value[i]) {
+      case '\b': escape = "\\b"; break;
+      case '\t': escape = "\\t"; break;
+      case '\n': escape = "\\n"; break;
+      case '\f': escape = "\\f"; break;
+      case '\r': escape = "\\r"; break;
+      case '(': escape = "\\("; break;
+      case ')': escape = "\\)"; break;
+      case '\\': escape = "\\\\"; break;
+      default: continue;
     }
+    out.append(Value, run, i - run);
+    out.append(escape, 2);
+    run = i + 1;
   }
+  out.append(Value, run, Value.size() - run);
   out += ')';
 }
 

@@ -22,17 +22,12 @@ using testsupport::WriteFile;
 
 constexpr int32_t kAllRights = 0x3200FF;
 
-bool HavePikepdf() { return Run("/usr/bin/python3 -c 'import pikepdf' >/dev/null 2>&1") == 0; }
-
 // Every object of first is in second with the same value (see tests/support/same_objects.py).
 void ExpectSameObjects(const std::string& first, const std::string& firstPassword, const std::string& second,
                        const std::string& secondPassword, const std::string& infoMayChange = "") {
   std::string out;
-  std::string command = "/usr/bin/python3 " + Quote(std::string(PARVEX_TEST_DATA) + "/../support/same_objects.py") +
-                        " " + Quote(first) + " " + Quote(firstPassword) + " " + Quote(second) + " " +
-                        Quote(secondPassword);
-  if (!infoMayChange.empty()) command += " --info-may-change " + infoMayChange;
-  EXPECT_EQ(Run(command + " 2>&1", &out), 0) << second << ":\n" << out;
+  EXPECT_TRUE(testsupport::SameObjects(first, firstPassword, second, secondPassword, infoMayChange, &out))
+      << second << ":\n" << out;
 }
 
 void ExpectQpdfClean(const std::string& file, const std::string& password) {
@@ -49,7 +44,7 @@ std::string Header(const std::string& file) {
 
 TEST(LosslessCopy, EncryptDecryptAndSaveKeepEveryObject) {
   REQUIRE_TOOL("qpdf");
-  if (!HavePikepdf()) GTEST_SKIP() << "pikepdf not found";
+  if (!testsupport::HavePikepdf()) GTEST_SKIP() << "pikepdf not found";
   const struct {
     const char* File;
     const char* Header;  // of every copy

@@ -110,4 +110,18 @@ std::string PdfInfoField(const std::string& file, const std::string& field, cons
   return ReportField(out, field);
 }
 
+bool SameObjects(const std::string& first, const std::string& firstPassword, const std::string& second,
+                 const std::string& secondPassword, const std::string& infoMayChange, std::string* report) {
+  std::string command = "/usr/bin/python3 " + Quote(std::string(PARVEX_TEST_DATA) + "/../support/same_objects.py") +
+                        " " + Quote(first) + " " + Quote(firstPassword) + " " + Quote(second) + " " +
+                        Quote(secondPassword);
+  if (!infoMayChange.empty()) command += " --info-may-change " + Quote(infoMayChange);
+  std::string out;
+  const bool same = Run(command + " 2>&1", &out) == 0;
+  if (report) *report = out;
+  return same;
+}
+
+bool HavePikepdf() { return Run("/usr/bin/python3 -c 'import pikepdf' >/dev/null 2>&1") == 0; }
+
 }  // namespace testsupport

@@ -31,6 +31,15 @@ std::string ReportField(const std::string& report, const std::string& label);
 // owner or user password; "(none)" when pdfinfo does not show it.
 std::string PdfInfoField(const std::string& file, const std::string& field, const std::string& password = "");
 
+// True when every object of first is in second with the same value, as pikepdf reads both
+// (tests/support/same_objects.py); infoMayChange lists the information keys that may differ.
+// The script's report goes to *report when given.
+bool SameObjects(const std::string& first, const std::string& firstPassword, const std::string& second,
+                 const std::string& secondPassword, const std::string& infoMayChange = "",
+                 std::string* report = nullptr);
+// True when the system's Python has pikepdf.
+bool HavePikepdf();
+
 }  // namespace testsupport
 
 // Skips the current test with a message when a peer tool is missing.
