@@ -14,6 +14,7 @@ using pdfdoc::IsDigit;
 namespace {
 
 constexpr size_t kHeaderScan = 1024;
+constexpr int64_t kHeaderScanRepair = int64_t{1} << 20;
 // Entries the cross-reference reader reports at most: a bound for hostile input that
 // leaves room for any real file (at least one entry per byte of the file).
 constexpr int64_t kMinEntryBound = int64_t{1} << 20;
@@ -64,6 +65,9 @@ void TPDFDocument::InstallCallbacks() {
 
 void TPDFDocument::Clear() {
   PageTree = std::make_unique<TPDFPageTree>();
+  FScan.reset();
+  Repaired = false;
+  Warnings.clear();
   Objects.Clear();
   FSectionStarts.clear();
   FObjStms.clear();
@@ -103,13 +107,29 @@ bool TPDFDocument::LoadBytes() {
   } catch (...) {
     ok = false;
   }
-  if (!ok) Clear();
+  if (!ok) {
+    // What made the file unreadable is kept for the caller.
+    std::vector<std::string> reasons = std::move(Warnings);
+    Clear();
+    Warnings = std::move(reasons);
+  }
   RememberPassword(std::string());
   return ok;
 }
 
 bool TPDFDocument::ParseDocument() {
-  if (!ReadHeader() || !ReadXRef()) return false;
+  if (!ReadHeader()) {
+    Warn("no PDF header");
+    return false;
+  }
+  const bool chain = ReadXRef();
+  if (AllowRepair && (!chain || !RootLoadable())) {
+    const std::string reason =
+        chain ? "the cross-reference data does not lead to the document catalog" : "the cross-reference data cannot be read";
+    if (!Recover(reason) && !chain) return false;
+  } else if (!chain) {
+    return false;
+  }
   // An encrypted file whose user password is empty is opened before its pages are read, so
   // that objects kept in its object streams can be read.
   RememberPassword(std::string());
@@ -122,6 +142,16 @@ bool TPDFDocument::ReadHeader() {
   std::string_view head = FileText.Read(0, kHeaderScan, buffer);
   bool accepted = false;
   size_t pdf = head.find("%PDF-");
+  if (pdf == std::string_view::npos && AllowRepair) {
+    // Further in, after leading bytes of something else (mail headers, a wrapper).
+    std::string furtherBuffer;
+    const std::string_view further = FileText.Read(0, kHeaderScanRepair, furtherBuffer);
+    const size_t at = further.find("%PDF-");
+    if (at != std::string_view::npos && TakeVersion(further.substr(at + 5), Version)) {
+      Warn("the file does not start with its PDF header");
+      return true;
+    }
+  }
   if (pdf != std::string_view::npos) accepted = TakeVersion(head.substr(pdf + 5), Version);
   size_t ps = head.find("%!PS-Adobe-");
   if (ps != std::string_view::npos) {
@@ -197,6 +227,124 @@ bool TPDFDocument::ReadXRef() {
   std::vector<bool>().swap(FSeenDense);
   std::unordered_set<int32_t>().swap(FSeenSparse);
   return ok;
+}
+
+// ---- Repair ----
+
+void TPDFDocument::Warn(const std::string& warning) {
+  if (std::find(Warnings.begin(), Warnings.end(), warning) == Warnings.end()) Warnings.push_back(warning);
+}
+
+const TPDFFileScan& TPDFDocument::Scan() {
+  if (!FScan) {
+    platform::TMemorySource memory(FileText.Memory().data(), FileText.Memory().size());
+    FScan = std::make_unique<TPDFFileScan>(FileText.Source() ? *FileText.Source() : memory);
+  }
+  return *FScan;
+}
+
+bool TPDFDocument::RootLoadable() {
+  const TPDFIndRef* ref = As<TPDFIndRef>(Trailer->GetValue("Root"));
+  TPDFIndObj* root = ref ? FindObject(ref->ObjNum, ref->GenNum) : nullptr;
+  if (!root) return false;
+  if (root->Compressed && SecurityKind() != 0) return true;
+  FLoadingRoot = true;  // the store itself is judged, without the scan's help
+  const bool loadable = As<TPDFDictionary>(GetLoadedValue(root)) != nullptr;
+  FLoadingRoot = false;
+  return loadable;
+}
+
+bool TPDFDocument::FoundObjectText(const TPDFIndObj* object, std::string& text) {
+  if (!AllowRepair || FLoadingRoot || object->Compressed) return false;
+  const TPDFFileScan::TObjectAt* found = Scan().Find(object->ObjNum);
+  if (!found || found->Gen != object->GenNum) return false;
+  text = FileText.Copy(found->Offset, Scan().NextObjectAfter(found->Offset) - found->Offset);
+  if (ValueStart(text, object) == std::string_view::npos) return false;
+  Repaired = true;
+  Warn("objects are not where the cross-reference data says; they were found by a scan of the file");
+  return true;
+}
+
+namespace {
+
+constexpr int64_t kTrailerWindow = 2048;
+
+}  // namespace
+
+bool TPDFDocument::Recover(const std::string& reason) {
+  const TPDFFileScan& scan = Scan();
+  if (scan.Objects().empty()) {
+    Warn("no objects found");
+    return false;
+  }
+  const auto& heads = scan.Objects();
+  Entries.clear();
+  Objects.Clear();
+  FObjStms.clear();
+  FObjStmBytes = 0;
+  Structure->Clear();
+  Trailer = Structure->NewDictionary();
+  ResetSecurity();
+  Objects.ReserveSlots(heads.size());
+  FSeenDense.clear();
+  FSeenSparse.clear();
+  FTrailerTaken = false;
+  // The last head of a number is its newest definition; the first entry taken wins.
+  for (auto it = heads.rbegin(); it != heads.rend(); ++it) OnEntry(it->Num, it->Offset, it->Gen, 'n');
+
+  // Trailer dictionaries and cross-reference streams, newest first; the streams add the
+  // entries of objects kept in object streams.
+  std::vector<std::pair<int64_t, bool>> sources;  // offset, is a stream
+  for (const int64_t offset : scan.Trailers()) sources.emplace_back(offset, false);
+  for (const auto& head : heads)
+    if (head.Kind == TPDFFileScan::kXRefStream) sources.emplace_back(head.Offset, true);
+  std::sort(sources.begin(), sources.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::vector<std::string> texts;
+  TPDFXRefReader reader(FileText);
+  reader.OnEntry = [this](int32_t objNum, int64_t field2, int64_t field3, char kind) {
+    OnEntry(objNum, field2, field3, kind);
+  };
+  reader.OnTrailer = [&texts](const std::string& text) { texts.push_back(text); };
+  FSectionStarts.clear();
+  TPDFStructure scratch;
+  for (const auto& [offset, isStream] : sources) {
+    FSectionStarts.push_back(offset);
+    if (isStream) {
+      reader.ReadSection(offset);
+      continue;
+    }
+    std::string buffer;
+    const std::string_view window = FileText.Read(offset + 7, kTrailerWindow, buffer);
+    if (TPDFDictionary* trailer = As<TPDFDictionary>(scratch.Parse(window.data(), window.size())))
+      texts.push_back(trailer->ToText());
+  }
+  std::sort(FSectionStarts.begin(), FSectionStarts.end());
+  TPDFDictionary* merged = scratch.NewDictionary();
+  for (const char* key : {"Size", "Root", "Info", "ID", "Encrypt"}) {
+    for (const std::string& text : texts) {
+      TPDFDictionary* trailer = As<TPDFDictionary>(scratch.Parse(text));
+      if (TPDFObject* value = trailer ? trailer->GetValue(key) : nullptr) {
+        merged->SetValue(key, value);
+        break;
+      }
+    }
+  }
+  OnTrailer(merged->ToText());
+  if (!FTrailerTaken) Trailer = Structure->NewDictionary();
+  Objects.Build(FileText.Size());
+  std::vector<bool>().swap(FSeenDense);
+  std::unordered_set<int32_t>().swap(FSeenSparse);
+  if (!RootLoadable()) {
+    // No trailer names a catalog that can be read: the newest object that is one serves.
+    for (auto it = heads.rbegin(); it != heads.rend(); ++it) {
+      if (it->Kind != TPDFFileScan::kCatalog) continue;
+      Trailer->SetValue("Root", Structure->NewIndRef(it->Num, it->Gen));
+      if (RootLoadable()) break;
+    }
+  }
+  Repaired = true;
+  Warn(reason + "; the file was rebuilt from a scan of its objects");
+  return true;
 }
 
 void TPDFDocument::BuildPageTree(bool withRemove) {

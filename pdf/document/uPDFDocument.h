@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "uPDFFileBytes.h"
+#include "uPDFFileScan.h"
 #include "uPDFObjectStore.h"
 #include "uPDFPageTree.h"
 #include "uPDFSecurity.h"
@@ -155,6 +156,12 @@ class TPDFDocument {
   std::string TempFileName;
   double Scale = 1;  // measurement scale of page widths and heights
 
+  // Whether a file whose cross-reference data cannot be used is rebuilt from a scan of its
+  // objects when it is loaded (set before loading); Repaired and Warnings tell what was done.
+  bool AllowRepair = true;
+  bool Repaired = false;
+  std::vector<std::string> Warnings;
+
   bool HasEncrypt = false;
   bool SecurityEvaluated = false;
   int32_t Strength = 0;
@@ -192,6 +199,15 @@ class TPDFDocument {
   bool LoadBytes();
   void OnEntry(int32_t objNum, int64_t field2, int64_t field3, char kind);
   void OnTrailer(const std::string& text);
+  // True when the trailer's /Root names a dictionary the store can load (or, in an encrypted
+  // file, an object kept in an object stream, which cannot be read before the key is known).
+  bool RootLoadable();
+  // Rebuilds the store and the trailer from a scan of the file; false when it holds no objects.
+  bool Recover(const std::string& reason);
+  const TPDFFileScan& Scan();
+  // The text of an object whose entry does not lead to it, from where the scan found its head.
+  bool FoundObjectText(const TPDFIndObj* object, std::string& text);
+  void Warn(const std::string& warning);
   void BuildPageTree(bool withRemove);
   bool CheckLinearization();
   void ResetSecurity();
@@ -223,6 +239,9 @@ class TPDFDocument {
   // Where the cross-reference sections of the loaded file start, ascending: an object's text
   // is parsed up to the next of them at most (its range for copying runs on to the next object).
   std::vector<int64_t> FSectionStarts;
+
+  std::unique_ptr<TPDFFileScan> FScan;  // made the first time the file needs one
+  bool FLoadingRoot = false;
 
   std::unordered_map<const TPDFIndObj*, TObjStmCache> FObjStms;
   size_t FObjStmBytes = 0;

@@ -53,7 +53,11 @@ TPDFObject* TPDFDocument::LoadObject(TPDFIndObj* object) {
     if (section != FSectionStarts.end()) length = std::min(length, *section - object->Offset);
     std::string buffer;
     const std::string_view text = FileText.Read(object->Offset, length, buffer);
-    value = ParseObjectText(object, text, text.data() == buffer.data() ? &buffer : nullptr);
+    std::string found;
+    if (ValueStart(text, object) == std::string_view::npos && FoundObjectText(object, found))
+      value = ParseObjectText(object, found, &found);
+    else
+      value = ParseObjectText(object, text, text.data() == buffer.data() ? &buffer : nullptr);
   } else {
     std::string text = RawText(object);
     value = ParseObjectText(object, text, &text);

@@ -84,6 +84,15 @@ class TNorvex {
   // Reports round(step * scale + offset) div part count + (part - 1) * 100 div part count.
   void ReportProgress(double step);
 
+  // --- Damaged files (uNorvex.cpp) ---
+  // Whether a file whose cross-reference data cannot be used is rebuilt from a scan of its
+  // objects (the default) or refused. Open, load and copy operations follow it.
+  bool AllowRepair = true;
+  // Whether the last open, load or copy had to repair its file, and what was wrong, in plain
+  // words (also the reason a file was refused).
+  bool Repaired() const { return FRepaired; }
+  const std::vector<std::string>& Warnings() const { return FWarnings; }
+
   // --- Temporary folder (uNorvex.cpp) ---
   // The system's temporary folder, always ending with '/'.
   const std::string& TempPath() const { return FTempPath; }
@@ -206,7 +215,14 @@ class TNorvex {
   bool HandleValueInUse(int32_t value) const;
   double DAPageDimension(int32_t fileHandle, int32_t pageRef, bool width);
 
+  void TakeWarnings(bool repaired, const std::vector<std::string>& warnings) {
+    FRepaired = repaired;
+    FWarnings = warnings;
+  }
+
   int32_t FLastErrorCode = 0;
+  bool FRepaired = false;
+  std::vector<std::string> FWarnings;
   std::string FTempPath;
   int32_t FNextHandle = 0;
   bool FHandlesWrapped = false;  // the counter went round once: new values are checked against live ones

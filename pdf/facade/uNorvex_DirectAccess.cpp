@@ -37,7 +37,9 @@ TNorvex::TDAHandle* TNorvex::FindDAHandle(int32_t value) {
 
 int32_t TNorvex::DAOpenFile(const std::string& fileName, const std::string& password) {
   try {
-    auto link = std::make_unique<TSmartPDFLink>(fileName, password);
+    auto link = std::make_unique<TSmartPDFLink>(fileName, password, AllowRepair);
+    TakeWarnings(false, {});
+    if (link->Reader) TakeWarnings(link->Reader->Repaired, link->Reader->Warnings);
     if (!link->Opened) return 0;  // freeing the link closes the file
     TDAHandle handle;
     handle.Value = NewHandleValue();

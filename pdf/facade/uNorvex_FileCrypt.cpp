@@ -57,7 +57,7 @@ class TNorvex::TFileCopy {
     if (std::filesystem::is_directory(output, ec)) return 402;
     FOutput = std::make_unique<platform::TReplaceFile>(output);
     if (!FOutput->Begin()) return platform::FileExists(output) ? 402 : 403;
-    FReader = std::make_unique<TSmartPDFReader>(FInput);
+    FReader = std::make_unique<TSmartPDFReader>(FInput, FOwner.AllowRepair);
     if (FReader->Status != TSmartPDFReader::kOpened) return 409;
     FInfo = std::make_unique<TSmartPDFInfo>(*FReader);
     return 0;
@@ -118,12 +118,18 @@ class TNorvex::TFileCopy {
     }
     FExpected.Encryption = encrypted ? TSmartPDFInfo::kStandard : TSmartPDFInfo::kNotEncrypted;
     FExpected.Password = password;
-    FExpected.PageCount = TSmartPDFDocument(*FReader).CountPages();
+    FExpected.PageCount = ::PageCount(*FReader);
     FVerdict = CheckWrittenCopy(FOutput->File(), FExpected);
     return FVerdict == TCopyVerdict::Sound ? 0 : TNorvex::kCodeCopyUnsound;
   }
 
   bool Commit() { return FOutput->Commit(); }
+
+  // What the reader had to repair, handed to the facade (also when the copy failed).
+  void ReportWarnings() {
+    if (FReader) FOwner.TakeWarnings(FReader->Repaired, FReader->Warnings);
+  }
+  ~TFileCopy() { ReportWarnings(); }
 
   int32_t EncryptDictionaryNumber() const {
     auto* ref = FReader->Trailer ? As<TPDFIndRef>(FReader->Trailer->GetValue("Encrypt")) : nullptr;
@@ -147,6 +153,7 @@ int32_t TNorvex::EncryptFile(const std::string& input, const std::string& output
   uint8_t low = 0, high = 0;
   if (strength != 0 && strength != 1) return SetError(407), 0;
   if (!UnpackPermissions(permissions, low, high)) return SetError(408), 0;
+  TakeWarnings(false, {});
   try {
     TFileCopy copy(*this);
     if (int32_t code = copy.Open(input, output)) return SetError(code), 0;
@@ -169,6 +176,7 @@ int32_t TNorvex::EncryptFile(const std::string& input, const std::string& output
 
 int32_t TNorvex::DecryptFile(const std::string& input, const std::string& output, const std::string& password) {
   SetError(0);
+  TakeWarnings(false, {});
   try {
     TFileCopy copy(*this);
     if (int32_t code = copy.Open(input, output)) return SetError(code), 0;

@@ -82,7 +82,7 @@ int32_t CheckSaved(TPDFDocument& document, const platform::TByteSource& written)
     const TPDFFileBytes& bytes = document.FileText;
     platform::TMemorySource memory(bytes.Memory().data(), bytes.Memory().size());
     const platform::TByteSource& source = bytes.Source() ? *bytes.Source() : memory;
-    const int32_t pages = SourcePageCount(source, password);
+    const int32_t pages = SourcePageCount(source, password, document.AllowRepair);
     if (pages == -1) return TNorvex::kCodeCopyUnsound;
     if (pages >= 0) expected.PageCount = pages;
   }

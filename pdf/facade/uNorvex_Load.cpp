@@ -14,6 +14,7 @@ constexpr int64_t kReadWholeLimit = int64_t{4} << 20;
 }  // namespace
 
 int32_t TNorvex::AddLoaded(std::unique_ptr<TPDFDocument> document, bool loaded) {
+  TakeWarnings(document->Repaired, document->Warnings);
   if (!loaded) return 0;
   FDocuments.Append(std::move(document));
   return 1;
@@ -33,6 +34,7 @@ int32_t TNorvex::LoadFromFile(const std::string& fileName) {
         !locked.Open(fileName, platform::TFileShare::ReadDenyWrite))
       return 0;
     auto document = std::make_unique<TPDFDocument>();
+    document->AllowRepair = AllowRepair;
     const int64_t size = reader->Size();
     bool loaded = false;
     if (size <= kReadWholeLimit) {
@@ -52,6 +54,7 @@ int32_t TNorvex::LoadFromStream(std::istream& stream) {
   FLastErrorCode = 0;
   try {
     auto document = std::make_unique<TPDFDocument>();
+    document->AllowRepair = AllowRepair;
     const bool loaded = document->LoadFromStream(stream);
     return AddLoaded(std::move(document), loaded);
   } catch (...) {
@@ -63,6 +66,7 @@ int32_t TNorvex::LoadFromString(const std::string& text) {
   FLastErrorCode = 0;
   try {
     auto document = std::make_unique<TPDFDocument>();
+    document->AllowRepair = AllowRepair;
     const bool loaded = document->LoadFromString(text);
     return AddLoaded(std::move(document), loaded);
   } catch (...) {

@@ -28,20 +28,20 @@ int64_t TSortedNumberList::NextAbove(int64_t x) const {
   return above == FItems.end() ? FItems.back() : *above;
 }
 
-TSmartPDFLink::TSmartPDFLink(const std::string& fileName, const std::string& password) {
+TSmartPDFLink::TSmartPDFLink(const std::string& fileName, const std::string& password, bool allowRepair) {
   if (!platform::FileExists(fileName)) return;
   if (!FileStream.Open(fileName, platform::TFileShare::ReadWriteExclusive)) return;
-  OpenOn(FileStream, password);
+  OpenOn(FileStream, password, allowRepair);
 }
 
-TSmartPDFLink::TSmartPDFLink(const char* data, size_t size, const std::string& password)
+TSmartPDFLink::TSmartPDFLink(const char* data, size_t size, const std::string& password, bool allowRepair)
     : MemoryStream(std::make_unique<platform::TMemorySource>(data, size)) {
-  OpenOn(*MemoryStream, password);
+  OpenOn(*MemoryStream, password, allowRepair);
 }
 
-void TSmartPDFLink::OpenOn(const platform::TByteSource& stream, const std::string& password) {
+void TSmartPDFLink::OpenOn(const platform::TByteSource& stream, const std::string& password, bool allowRepair) {
   try {
-    Reader = std::make_unique<TSmartPDFReader>(stream);
+    Reader = std::make_unique<TSmartPDFReader>(stream, allowRepair);
     if (Reader->Status != TSmartPDFReader::kOpened) {
       Reader.reset();
       return;

@@ -17,6 +17,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "uPDFFileScan.h"
 #include "uPDFObjectText.h"
 #include "uPDFSecurity.h"
 #include "uPDFStructure.h"
@@ -82,8 +83,11 @@ class TSmartPDFReader {
   // Number of sections read along /Prev and /XRefStm before the chain is given up.
   static constexpr int kMaxSections = 10000;
 
-  // Opens the file at once; Status tells how far it got. The stream is not owned.
-  explicit TSmartPDFReader(const platform::TByteSource& stream);
+  // Opens the file at once; Status tells how far it got. The stream is not owned. With repair
+  // allowed, a file whose cross-reference data cannot be used (missing, unreadable, or not
+  // leading to its catalog) is rebuilt from a scan of its objects, and an object that is not
+  // where its entry says is looked for where the scan found it; Repaired and Warnings say so.
+  explicit TSmartPDFReader(const platform::TByteSource& stream, bool allowRepair = true);
   ~TSmartPDFReader();
   TSmartPDFReader(const TSmartPDFReader&) = delete;
   TSmartPDFReader& operator=(const TSmartPDFReader&) = delete;
@@ -114,6 +118,8 @@ class TSmartPDFReader {
   void RecycleBuffer(std::string&& bytes);
 
   std::string Version;
+  bool Repaired = false;
+  std::vector<std::string> Warnings;  // what was wrong with the file, in plain words
   const platform::TByteSource& Stream;
   std::unique_ptr<TPDFStructure> Pool;
   TPDFDictionary* Trailer = nullptr;
@@ -131,6 +137,14 @@ class TSmartPDFReader {
  private:
   bool CheckHeader();
   bool ReadChain();
+  // True when the newest trailer's /Root names an object the table can read (or one kept in
+  // an object stream of an encrypted file, which cannot be read before the key is known).
+  bool RootReadable();
+  // Rebuilds the table and the trailer from a scan of the file; false when it holds no objects.
+  bool Recover(const std::string& reason);
+  const TPDFFileScan& Scan();
+  bool ReadFoundObject(int32_t objNum, TSmartPDFObjectText& object);
+  void Warn(const std::string& warning);
   bool FindStartXRef();
   // One section; prev gets the offset of the next older one (0 when there is none).
   bool ReadSection(int64_t offset, int64_t& prev);
@@ -153,6 +167,8 @@ class TSmartPDFReader {
   // fetches in file order costs one read per window instead of one per object.
   std::string ReadRange(int64_t start, int64_t length);
 
+  bool FAllowRepair = true;
+  std::unique_ptr<TPDFFileScan> FScan;  // made the first time the file needs one
   std::unordered_set<int64_t> FVisitedSections;
   int FSectionsRead = 0;
   int FFetchDepth = 0;
@@ -266,9 +282,9 @@ class TSmartPDFDocument {
 class TSmartPDFLink {
  public:
   // Opens the file exclusively and reads it; Opened tells whether every step succeeded.
-  TSmartPDFLink(const std::string& fileName, const std::string& password);
+  TSmartPDFLink(const std::string& fileName, const std::string& password, bool allowRepair = true);
   // The same over bytes in memory (no file).
-  TSmartPDFLink(const char* data, size_t size, const std::string& password);
+  TSmartPDFLink(const char* data, size_t size, const std::string& password, bool allowRepair = true);
 
   platform::TFile FileStream;
   std::unique_ptr<platform::TMemorySource> MemoryStream;
@@ -278,5 +294,5 @@ class TSmartPDFLink {
   bool Opened = false;
 
  private:
-  void OpenOn(const platform::TByteSource& stream, const std::string& password);
+  void OpenOn(const platform::TByteSource& stream, const std::string& password, bool allowRepair);
 };

@@ -100,10 +100,12 @@ bool TSmartPDFReader::ReadObject(int32_t objNum, TPDFStructure* pool, TSmartPDFO
     object.Text = GetObjectText(objNum);
   } else {
     int64_t start = 0, length = 0;
-    if (!ObjectRange(objNum, start, length)) return false;
-    object.Text = ReadRange(start, length);
-    object.ValueStart = ObjectValueStart(object.Text, objNum, GetGeneration(objNum));
-    if (object.ValueStart == std::string::npos) return false;
+    const bool listed = ObjectRange(objNum, start, length);
+    if (listed) {
+      object.Text = ReadRange(start, length);
+      object.ValueStart = ObjectValueStart(object.Text, objNum, GetGeneration(objNum));
+    }
+    if ((!listed || object.ValueStart == std::string::npos) && !ReadFoundObject(objNum, object)) return false;
   }
   const std::string& text = object.Text;
   if (text.size() <= object.ValueStart) return false;
@@ -114,6 +116,23 @@ bool TSmartPDFReader::ReadObject(int32_t objNum, TPDFStructure* pool, TSmartPDFO
   const size_t end = object.ValueStart + object.Spans.End;
   if (dictionary && StreamKeywordFollows(text, end))
     object.IsStream = FindStreamData(text, end, StreamLength(dictionary), object.Data);
+  return true;
+}
+
+// An object in use whose entry does not lead to it, read where the scan of the file found
+// its newest head (with the entry's generation).
+bool TSmartPDFReader::ReadFoundObject(int32_t objNum, TSmartPDFObjectText& object) {
+  if (!FAllowRepair || objNum < 1 || objNum > MaxObjectNumber()) return false;
+  const TSmartPDFObjectEntry& entry = Objects[static_cast<size_t>(objNum)];
+  if (entry.Kind != 'n') return false;
+  const TPDFFileScan::TObjectAt* found = Scan().Find(objNum);
+  if (!found || found->Gen != entry.Generation) return false;
+  const int64_t end = Scan().NextObjectAfter(found->Offset);
+  object.Text = Stream.Read(found->Offset, end - found->Offset);
+  object.ValueStart = ObjectValueStart(object.Text, objNum, entry.Generation);
+  if (object.ValueStart == std::string::npos) return false;
+  Repaired = true;
+  Warn("objects are not where the cross-reference data says; they were found by a scan of the file");
   return true;
 }
 

@@ -14,6 +14,7 @@ using smartaccess::OffsetValue;
 namespace {
 
 constexpr int64_t kHeadBytes = 1024;
+constexpr int64_t kHeadBytesRepair = int64_t{1} << 20;
 constexpr int64_t kTailBytes = 2048;
 constexpr int64_t kEOFSearchSpan = 1024;
 constexpr int64_t kSectionWindowBefore = 20;
@@ -45,18 +46,115 @@ bool VersionAt(const std::string& head, size_t position, std::string& version) {
 
 }  // namespace
 
-TSmartPDFReader::TSmartPDFReader(const platform::TByteSource& stream)
-    : Stream(stream), Pool(std::make_unique<TPDFStructure>()), FInstance(++gReaderInstances), FSize(stream.Size()) {
+TSmartPDFReader::TSmartPDFReader(const platform::TByteSource& stream, bool allowRepair)
+    : Stream(stream), Pool(std::make_unique<TPDFStructure>()), FAllowRepair(allowRepair),
+      FInstance(++gReaderInstances), FSize(stream.Size()) {
   if (!CheckHeader()) {
+    Warn("no PDF header");
     Status = kNoHeader;
     return;
   }
-  if (!ReadChain() || Trailers.empty()) {
-    Status = kNoXRef;
-    return;
+  const bool chain = ReadChain() && !Trailers.empty();
+  if (chain) {
+    Trailer = Trailers.front();
+    HasEncryptEntry = Trailer->IndexOf("Encrypt") >= 0;
+    if (!FAllowRepair || RootReadable()) return;
   }
-  Trailer = Trailers.front();
-  HasEncryptEntry = Trailer->IndexOf("Encrypt") >= 0;
+  if (!FAllowRepair || !Recover(chain ? "the cross-reference data does not lead to the document catalog"
+                                      : "the cross-reference data cannot be read")) {
+    Trailer = nullptr;
+    Status = kNoXRef;
+  }
+}
+
+void TSmartPDFReader::Warn(const std::string& warning) {
+  if (std::find(Warnings.begin(), Warnings.end(), warning) == Warnings.end()) Warnings.push_back(warning);
+}
+
+const TPDFFileScan& TSmartPDFReader::Scan() {
+  if (!FScan) FScan = std::make_unique<TPDFFileScan>(Stream);
+  return *FScan;
+}
+
+bool TSmartPDFReader::RootReadable() {
+  const TPDFIndRef* root = TrailerReference("Root");
+  if (!root) return false;
+  if (HasEncryptEntry && IsCompressed(root->ObjNum)) return true;
+  TPDFStructure scratch;
+  const bool saved = FAllowRepair;
+  FAllowRepair = false;  // the table itself is judged, without the scan's help
+  const bool readable = As<TPDFDictionary>(FetchObject(root->ObjNum, &scratch)) != nullptr;
+  FAllowRepair = saved;
+  return readable;
+}
+
+namespace {
+
+// A dictionary's key taken from the newest of the dictionaries that have it.
+TPDFObject* NewestValue(const std::vector<TPDFDictionary*>& dictionaries, const char* key) {
+  for (TPDFDictionary* dictionary : dictionaries)
+    if (TPDFObject* value = dictionary->GetValue(key)) return value;
+  return nullptr;
+}
+
+}  // namespace
+
+bool TSmartPDFReader::Recover(const std::string& reason) {
+  const TPDFFileScan& scan = Scan();
+  if (scan.Objects().empty()) {
+    Warn("no objects found");
+    return false;
+  }
+  Objects.clear();
+  Offsets = TSortedNumberList();
+  Trailers.clear();
+  Trailer = nullptr;
+  ClearObjectStreamCache();
+  // The last head of a number in the file is its newest definition; entries stored first win.
+  const auto& heads = scan.Objects();
+  for (auto it = heads.rbegin(); it != heads.rend(); ++it) StoreEntry(it->Num, 'n', it->Offset, it->Gen);
+  for (const int64_t offset : scan.Trailers()) Offsets.Add(offset);
+  Offsets.Sort();
+  // Trailer dictionaries and cross-reference streams, newest first; the streams add the
+  // entries of objects kept in object streams.
+  std::vector<std::pair<int64_t, bool>> sources;  // offset, is a stream
+  for (const int64_t offset : scan.Trailers()) sources.emplace_back(offset, false);
+  for (const auto& head : heads)
+    if (head.Kind == TPDFFileScan::kXRefStream) sources.emplace_back(head.Offset, true);
+  std::sort(sources.begin(), sources.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::vector<TPDFDictionary*> found;
+  for (const auto& [offset, isStream] : sources) {
+    const std::string head = Stream.Read(offset, kSectionWindow);
+    const size_t open = head.find("<<");
+    if (open == std::string::npos) continue;
+    if (isStream) {
+      int64_t prev = 0;
+      const size_t before = Trailers.size();
+      ReadXRefStream(offset + static_cast<int64_t>(open), &prev);
+      if (Trailers.size() > before) found.push_back(Trailers.back());
+      Trailers.resize(before);
+    } else if (TPDFDictionary* trailer = FindDictionary(offset + 7)) {
+      found.push_back(trailer);
+    }
+  }
+  Offsets.Sort();
+  TPDFDictionary* trailer = Pool->NewDictionary();
+  for (const char* key : {"Size", "Root", "Info", "ID", "Encrypt"})
+    if (TPDFObject* value = NewestValue(found, key)) trailer->SetValue(key, value);
+  Trailers.push_back(trailer);
+  Trailer = trailer;
+  HasEncryptEntry = trailer->IndexOf("Encrypt") >= 0;
+  if (!RootReadable()) {
+    // No trailer names a catalog that can be read: the newest object that is one serves.
+    for (auto it = heads.rbegin(); it != heads.rend(); ++it) {
+      if (it->Kind != TPDFFileScan::kCatalog) continue;
+      trailer->SetValue("Root", Pool->NewIndRef(it->Num, it->Gen));
+      if (RootReadable()) break;
+    }
+  }
+  Repaired = true;
+  Warn(reason + "; the file was rebuilt from a scan of its objects");
+  return true;
 }
 
 TSmartPDFReader::~TSmartPDFReader() = default;
@@ -64,6 +162,15 @@ TSmartPDFReader::~TSmartPDFReader() = default;
 bool TSmartPDFReader::CheckHeader() {
   std::string head = Stream.Read(0, kHeadBytes);
   size_t pdf = head.find("%PDF-");
+  if (pdf == std::string::npos && FAllowRepair) {
+    // Further in, after leading bytes of something else (mail headers, a wrapper).
+    const std::string further = Stream.Read(0, kHeadBytesRepair);
+    pdf = further.find("%PDF-");
+    if (pdf != std::string::npos && VersionAt(further, pdf + 5, Version)) {
+      Warn("the file does not start with its PDF header");
+      return true;
+    }
+  }
   if (pdf != std::string::npos) return VersionAt(head, pdf + 5, Version);
   size_t ps = head.find("%!PS-Adobe-");
   if (ps == std::string::npos) return false;

@@ -36,6 +36,11 @@ bool ObjectsInPlace(const platform::TByteSource& file, const TSmartPDFReader& re
 
 }  // namespace
 
+int32_t PageCount(TSmartPDFReader& reader) {
+  TSmartPDFDocument document(reader);
+  return document.Pages ? document.CountPages() : 0;
+}
+
 TCopyVerdict CheckWrittenCopy(const platform::TByteSource& file, const TCopyExpectation& expected) {
   TSmartPDFReader reader(file);
   if (reader.Status != TSmartPDFReader::kOpened) return TCopyVerdict::Unreadable;
@@ -49,14 +54,14 @@ TCopyVerdict CheckWrittenCopy(const platform::TByteSource& file, const TCopyExpe
   }
   if (readable) {
     if (!info.HasCatalog()) return TCopyVerdict::NoCatalog;
-    if (TSmartPDFDocument(reader).CountPages() != expected.PageCount) return TCopyVerdict::PageCountDiffers;
+    if (PageCount(reader) != expected.PageCount) return TCopyVerdict::PageCountDiffers;
   }
   if (!ObjectsInPlace(file, reader, expected.Objects)) return TCopyVerdict::ObjectMissing;
   return TCopyVerdict::Sound;
 }
 
-int32_t SourcePageCount(const platform::TByteSource& file, const std::string& password) {
-  TSmartPDFReader reader(file);
+int32_t SourcePageCount(const platform::TByteSource& file, const std::string& password, bool allowRepair) {
+  TSmartPDFReader reader(file, allowRepair);
   if (reader.Status != TSmartPDFReader::kOpened) return -1;
   TSmartPDFInfo info(reader);
   if (info.EncryptionState == TSmartPDFInfo::kOtherMethod) return -2;
@@ -65,7 +70,7 @@ int32_t SourcePageCount(const platform::TByteSource& file, const std::string& pa
     info.RememberPassword(password);
   }
   if (!info.HasCatalog()) return -1;
-  return TSmartPDFDocument(reader).CountPages();
+  return PageCount(reader);
 }
 
 const char* CopyVerdictText(TCopyVerdict verdict) {

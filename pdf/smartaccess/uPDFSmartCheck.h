@@ -38,4 +38,7 @@ const char* CopyVerdictText(TCopyVerdict verdict);
 // The facts of a source that a copy of it must keep, read through the direct-access reader:
 // its page count, or -1 when it has no catalog that can be read (a copy of such a source
 // cannot be told whole), or -2 when the password does not open it (nothing to compare).
-int32_t SourcePageCount(const platform::TByteSource& file, const std::string& password);
+int32_t SourcePageCount(const platform::TByteSource& file, const std::string& password, bool allowRepair);
+// The /Count of a file's page tree; 0 when its catalog names none.
+class TSmartPDFReader;
+int32_t PageCount(TSmartPDFReader& reader);

@@ -124,10 +124,11 @@ TEST(LosslessCopy, ValueBytesAreMovedAsTheyAre) {
   EXPECT_NE(decrypted.find("stream\nq Q\n\nendstream"), std::string::npos);  // data up to endstream
 }
 
-// Files the readers see only part of: the newest section's /Prev names that section itself,
-// so the older one holding the catalog is never read; or every offset is 3 bytes off. A copy
-// of either cannot hold the source's objects, so none is written.
-TEST(LosslessCopy, AFileReadOnlyInPartIsNotCopiedOrSaved) {
+// Files the readers see only part of through their cross-reference data: the newest section's
+// /Prev names that section itself, so the older one holding the catalog is never read; or
+// every offset is 3 bytes off. Read strictly, a copy of either cannot hold the source's
+// objects, so none is written; repaired, the copy holds them all and says so.
+TEST(LosslessCopy, AFileReadOnlyInPartIsRepairedOrNotCopiedOrSaved) {
   std::vector<std::pair<std::string, std::string>> files;
   {
     tinypdf::TFile file;
@@ -157,16 +158,28 @@ TEST(LosslessCopy, AFileReadOnlyInPartIsNotCopiedOrSaved) {
     const std::string input = dir + "/" + name + ".pdf";
     ASSERT_TRUE(WriteFile(input, bytes));
     TNorvex library;
+    library.AllowRepair = false;
     EXPECT_EQ(library.EncryptFile(input, dir + "/out.pdf", "o", "u", 1, kAllRights), 0);
     EXPECT_EQ(library.LastErrorCode(), TNorvex::kCodeCopyUnsound);
     EXPECT_FALSE(std::filesystem::exists(dir + "/out.pdf"));
-
     if (library.LoadFromFile(input) == 1) {
       ASSERT_EQ(library.SetInformation(1, "X"), 1);
       EXPECT_EQ(library.SaveToFile(input), 0);
       EXPECT_EQ(library.LastErrorCode(), TNorvex::kCodeCopyUnsound);
     }
     EXPECT_EQ(ReadFile(input), bytes);
+
+    library.AllowRepair = true;
+    ASSERT_EQ(library.EncryptFile(input, dir + "/out.pdf", "o", "u", 1, kAllRights), 1) << library.LastErrorCode();
+    EXPECT_TRUE(library.Repaired());
+    EXPECT_FALSE(library.Warnings().empty());
+    const int32_t handle = library.DAOpenFile(dir + "/out.pdf", "u");
+    ASSERT_NE(handle, 0);
+    EXPECT_EQ(library.DAGetPageCount(handle), 1);
+    // The newest page 3 (its update gave it a box of 10 x 10).
+    EXPECT_DOUBLE_EQ(library.DAGetPageWidth(handle, library.DAFindPage(handle, 1)), name == "prev-self" ? 10 : 612);
+    library.DACloseFile(handle);
+    std::filesystem::remove(dir + "/out.pdf");
   }
 }
 

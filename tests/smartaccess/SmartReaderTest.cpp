@@ -11,8 +11,10 @@ namespace {
 
 // A reader over bytes held by the fixture object.
 struct TOpened {
-  explicit TOpened(std::string bytes)
-      : Bytes(std::move(bytes)), Source(Bytes.data(), Bytes.size()), Reader(std::make_unique<TSmartPDFReader>(Source)) {}
+  explicit TOpened(std::string bytes, bool allowRepair = true)
+      : Bytes(std::move(bytes)),
+        Source(Bytes.data(), Bytes.size()),
+        Reader(std::make_unique<TSmartPDFReader>(Source, allowRepair)) {}
   std::string Bytes;
   platform::TMemorySource Source;
   std::unique_ptr<TSmartPDFReader> Reader;
@@ -78,8 +80,19 @@ TEST(SmartReader, DamagedEndOfFileGivesStatus2) {
       {"header only", "%PDF-1.4\n", 2},
   };
   for (const auto& c : cases) {
-    TOpened opened(c.bytes);
-    EXPECT_EQ(opened.Reader->Status, c.status) << c.name;
+    // Read strictly, a damaged end gives status 2; with repair, the scan of the file finds the
+    // objects of every case that still holds some, and its catalog.
+    TOpened strict(c.bytes, false);
+    EXPECT_EQ(strict.Reader->Status, c.status) << c.name;
+    TOpened repaired(c.bytes);
+    const bool holdsObjects = c.bytes.find("1 0 obj") != std::string::npos;
+    EXPECT_EQ(repaired.Reader->Status, holdsObjects ? 0 : c.status) << c.name;
+    EXPECT_EQ(repaired.Reader->Repaired, holdsObjects && c.status != 0) << c.name;
+    if (holdsObjects) {
+      TPDFStructure pool;
+      EXPECT_NE(As<TPDFDictionary>(repaired.Reader->TrailerDictionary("Root")), nullptr) << c.name;
+    }
+    if (c.status != 0) EXPECT_FALSE(repaired.Reader->Warnings.empty()) << c.name;
   }
 }
 
@@ -108,9 +121,17 @@ TEST(SmartReader, DamagedOlderSectionFailsTheWholeFile) {
   file.Offsets.clear();
   tinypdf::AppendClassicSection(file, {0}, "<< /Size 4 /Root 1 0 R /Prev 30 >>");
   tinypdf::AppendEnd(file, file.XRef);
-  EXPECT_EQ(TOpened(file.Bytes).Reader->Status, 2);
+  EXPECT_EQ(TOpened(file.Bytes, false).Reader->Status, 2);
   // /Prev 0 names no section either.
-  EXPECT_EQ(TOpened(tinypdf::Classic(tinypdf::OnePage(), "<< /Size 4 /Root 1 0 R /Prev 0 >>").Bytes).Reader->Status, 2);
+  const std::string prevZero = tinypdf::Classic(tinypdf::OnePage(), "<< /Size 4 /Root 1 0 R /Prev 0 >>").Bytes;
+  EXPECT_EQ(TOpened(prevZero, false).Reader->Status, 2);
+  // Repaired, both read in full from a scan of their objects.
+  for (const std::string& bytes : {file.Bytes, prevZero}) {
+    TOpened repaired(bytes);
+    EXPECT_EQ(repaired.Reader->Status, 0);
+    EXPECT_TRUE(repaired.Reader->Repaired);
+    EXPECT_EQ(repaired.Reader->MaxObjectNumber(), 3);
+  }
 }
 
 TEST(SmartReader, PrevLoopsEndAtASectionAlreadyRead) {
