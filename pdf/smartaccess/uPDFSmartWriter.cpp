@@ -82,14 +82,12 @@ void TSmartPDFWriter::WriteObject(int32_t objNum, int32_t genNum, const TPDFObje
 }
 
 // Adds the edit that makes a stream dictionary's /Length its data length, when it says
-// otherwise; false when the dictionary must be printed anew instead (no /Length, and no
-// closing ">>" to put one before).
+// otherwise; false when the dictionary must be printed anew instead (it has no /Length).
 bool TSmartPDFWriter::AddLengthEdit(const TSmartPDFObjectText& object) {
   const auto* dictionary = As<TPDFDictionary>(object.Value);
   const TPDFObject* length = dictionary->GetValue("Length");
   if (const auto* number = As<TPDFNumeric>(length); number && number->Value == static_cast<double>(object.Data.Length))
     return true;
-  const std::string_view value = std::string_view(object.Text).substr(object.ValueStart);
   TTextEdit edit;
   const std::string actual = std::to_string(object.Data.Length);
   if (length) {
@@ -101,11 +99,9 @@ bool TSmartPDFWriter::AddLengthEdit(const TSmartPDFObjectText& object) {
     edit.TextStart = FEditText.size();
     FEditText += actual;
   } else {
-    const size_t end = object.Spans.End;
-    if (end < 2 || value.substr(end - 2, 2) != ">>") return false;
-    edit.Start = edit.End = end - 2;
-    edit.TextStart = FEditText.size();
-    FEditText += " /Length " + actual + " ";
+    // No /Length: the dictionary is printed anew. (An entry put before its ">>" could become
+    // the value of a last key written without one.)
+    return false;
   }
   edit.TextEnd = FEditText.size();
   FEdits.push_back(edit);
