@@ -7,6 +7,7 @@
 
 #include "uPDFDocNumbers.h"
 #include "uPDFExtra.h"
+#include "uPDFObjectStream.h"
 #include "uPDFXRef.h"
 
 using pdfdoc::IsDigit;
@@ -309,17 +310,39 @@ bool TPDFDocument::Recover(const std::string& reason) {
   TPDFStructure scratch;
   for (const auto& [offset, isStream] : sources) {
     FSectionStarts.push_back(offset);
+    std::string buffer;
     if (isStream) {
-      reader.ReadSection(offset);
+      // The dictionary only, here; its entries come after those of the object streams.
+      const std::string_view window = FileText.Read(offset, kTrailerWindow, buffer);
+      const size_t open = window.find("<<");
+      if (open == std::string_view::npos) continue;
+      if (TPDFDictionary* dictionary = As<TPDFDictionary>(scratch.Parse(window.data() + open, window.size() - open)))
+        texts.push_back(dictionary->ToText());
       continue;
     }
-    std::string buffer;
     const std::string_view window = FileText.Read(offset + 7, kTrailerWindow, buffer);
     if (TPDFDictionary* trailer = As<TPDFDictionary>(scratch.Parse(window.data(), window.size())))
       texts.push_back(trailer->ToText());
   }
   std::sort(FSectionStarts.begin(), FSectionStarts.end());
   TPDFDictionary* merged = scratch.NewDictionary();
+  bool encrypted = false;
+  for (const std::string& text : texts) {
+    const TPDFDictionary* trailer = As<TPDFDictionary>(scratch.Parse(text));
+    encrypted = encrypted || (trailer && trailer->IndexOf("Encrypt") >= 0);
+  }
+  // Object streams of a file that is not encrypted give their members too (the data of an
+  // encrypted one cannot be read before the key is known).
+  for (auto it = heads.rbegin(); it != heads.rend() && !encrypted; ++it) {
+    if (it->Kind != TPDFFileScan::kObjectStream) continue;
+    const std::string text = FileText.Copy(it->Offset, scan.NextObjectAfter(it->Offset) - it->Offset);
+    const std::vector<int32_t> members = ObjectStreamMembers(text, it->Num, it->Gen);
+    for (size_t index = 0; index < members.size(); ++index)
+      OnEntry(members[index], it->Num, static_cast<int64_t>(index), 'c');
+  }
+  reader.OnTrailer = nullptr;
+  for (const auto& [offset, isStream] : sources)
+    if (isStream) reader.ReadSection(offset);
   for (const char* key : {"Size", "Root", "Info", "ID", "Encrypt"}) {
     for (const std::string& text : texts) {
       TPDFDictionary* trailer = As<TPDFDictionary>(scratch.Parse(text));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "uPDFObjectStream.h"
 #include "uPDFSmartAccess.h"
 #include "uPDFSmartAccessText.h"
 
@@ -124,18 +125,34 @@ bool TSmartPDFReader::Recover(const std::string& reason) {
   std::sort(sources.begin(), sources.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   std::vector<TPDFDictionary*> found;
   for (const auto& [offset, isStream] : sources) {
+    const std::string head = Stream.Read(offset, isStream ? kXRefDictBytes : kSectionWindow);
+    const size_t open = head.find("<<");
+    if (open == std::string::npos) continue;
+    TPDFDictionary* dictionary = isStream ? As<TPDFDictionary>(Pool->Parse(head.data() + open, head.size() - open))
+                                          : FindDictionary(offset + 7);
+    if (dictionary) found.push_back(dictionary);
+  }
+  // Object streams of a file that is not encrypted give their members (the data of an
+  // encrypted one cannot be read before the key is known); then the cross-reference streams
+  // give the entries still missing.
+  if (!NewestValue(found, "Encrypt")) {
+    for (auto it = heads.rbegin(); it != heads.rend(); ++it) {
+      if (it->Kind != TPDFFileScan::kObjectStream) continue;
+      const std::string text = Stream.Read(it->Offset, scan.NextObjectAfter(it->Offset) - it->Offset);
+      const std::vector<int32_t> members = ObjectStreamMembers(text, it->Num, it->Gen);
+      for (size_t index = 0; index < members.size(); ++index)
+        StoreEntry(members[index], 'c', it->Num, static_cast<int64_t>(index));
+    }
+  }
+  for (const auto& [offset, isStream] : sources) {
+    if (!isStream) continue;
     const std::string head = Stream.Read(offset, kSectionWindow);
     const size_t open = head.find("<<");
     if (open == std::string::npos) continue;
-    if (isStream) {
-      int64_t prev = 0;
-      const size_t before = Trailers.size();
-      ReadXRefStream(offset + static_cast<int64_t>(open), &prev);
-      if (Trailers.size() > before) found.push_back(Trailers.back());
-      Trailers.resize(before);
-    } else if (TPDFDictionary* trailer = FindDictionary(offset + 7)) {
-      found.push_back(trailer);
-    }
+    int64_t prev = 0;
+    const size_t before = Trailers.size();
+    ReadXRefStream(offset + static_cast<int64_t>(open), &prev);
+    Trailers.resize(before);
   }
   Offsets.Sort();
   TPDFDictionary* trailer = Pool->NewDictionary();
