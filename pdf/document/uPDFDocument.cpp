@@ -213,6 +213,7 @@ bool TPDFDocument::ReadXRef() {
   };
   reader.OnTrailer = [this](const std::string& text) { OnTrailer(text); };
   reader.MaxEntries = std::max<int64_t>(kMinEntryBound, FileText.Size());
+  reader.RejectCutRevision = AllowRepair;
   Entries.clear();
   Objects.Clear();
   // Room for as many objects as a classic table of the file's size could list (address

@@ -44,6 +44,14 @@ int64_t TPDFXRefReader::FindStartXRef() const {
   std::string_view tail = ReadAt(tailStart, size - tailStart, tailBuffer);
   size_t eof = tail.rfind("%%EOF");
   if (eof == std::string_view::npos) return 0;
+  // A newer revision after this %%EOF whose own end was cut off: its table cannot be found
+  // from here, and the older one this end leads to would be read in its place.
+  if (RejectCutRevision) {
+    const std::string_view after = tail.substr(eof + 5);
+    if (after.find("trailer") != std::string_view::npos || after.find("startxref") != std::string_view::npos ||
+        after.find(" obj") != std::string_view::npos)
+      return 0;
+  }
   const int64_t eofOffset = tailStart + static_cast<int64_t>(eof);
   const int64_t before = std::min(eofOffset, kStartXRefScan);
   std::string textBuffer;
@@ -52,6 +60,10 @@ int64_t TPDFXRefReader::FindStartXRef() const {
   while (end > 0 && IsWhite(text[end - 1])) --end;
   size_t start = end;
   while (start > 0 && IsDigit(text[start - 1])) --start;
+  // The offset follows the "startxref" keyword, white space between.
+  size_t keyword = start;
+  while (keyword > 0 && IsWhite(text[keyword - 1])) --keyword;
+  if (keyword == start || keyword < 9 || text.substr(keyword - 9, 9) != "startxref") return 0;
   return DigitsValue(text.substr(start, end - start), 0);
 }
 
@@ -133,8 +145,9 @@ TPDFXRefReader::TStep TPDFXRefReader::ReadTable(int64_t position, int depth) {
       FAborted = true;
       return {};
     }
-    const int64_t count = DigitsValue(digits(), 0, INT32_MAX);
-    if (!skipToDigit()) {
+    const int64_t count = DigitsValue(digits(), -1, INT32_MAX);
+    // A count no table can hold is a damaged head, not an empty subsection.
+    if (count < 0 || !skipToDigit()) {
       FAborted = true;
       return {};
     }

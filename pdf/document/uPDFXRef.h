@@ -49,6 +49,9 @@ class TPDFXRefReader {
   TTrailerEvent OnTrailer;
   // The reader stops reporting entries after this many (a bound for hostile input).
   int64_t MaxEntries = INT64_MAX;
+  // FindStartXRef gives 0 when the last %%EOF in the tail is followed by the start of a newer
+  // revision (cut before its own end), which the chain from there would not see.
+  bool RejectCutRevision = false;
 
  private:
   struct TStep {

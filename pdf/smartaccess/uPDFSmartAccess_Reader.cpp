@@ -223,8 +223,19 @@ bool TSmartPDFReader::FindStartXRef() {
     }
   }
   if (eof < 0) return false;
+  // A newer revision after this %%EOF whose own end was cut off: its table cannot be found
+  // from here, and the older one this end leads to would be read in its place.
+  if (FAllowRepair) {
+    const std::string_view after = std::string_view(tail).substr(static_cast<size_t>(eof) + 5);
+    if (after.find("trailer") != std::string_view::npos || after.find("startxref") != std::string_view::npos ||
+        after.find(" obj") != std::string_view::npos)
+      return false;
+  }
   int64_t end = eof - 1;
-  while (end >= limit && !IsDigit(tail[static_cast<size_t>(end)])) --end;
+  // Only white space between the offset and %%EOF, and only white space between the
+  // "startxref" keyword and the offset: anything else is an end that was cut or damaged.
+  while (end >= limit && IsWhite(tail[static_cast<size_t>(end)])) --end;
+  if (end < limit || !IsDigit(tail[static_cast<size_t>(end)])) return false;
   int64_t begin = end;
   while (begin - 1 >= limit && IsDigit(tail[static_cast<size_t>(begin - 1)])) --begin;
   if (end < limit) return false;
@@ -233,8 +244,10 @@ bool TSmartPDFReader::FindStartXRef() {
       0, DigitsValue(std::string_view(tail).substr(static_cast<size_t>(begin), static_cast<size_t>(end - begin + 1)),
                      -1, int64_t{1} << 53));
   if (begin == 0) return false;
-  size_t keyword = tail.rfind("startxref", static_cast<size_t>(begin - 1));
-  return keyword != std::string::npos && StartXRef > 0;
+  int64_t gap = begin - 1;
+  while (gap >= 0 && IsWhite(tail[static_cast<size_t>(gap)])) --gap;
+  if (gap < 8 || gap == begin - 1 || tail.compare(static_cast<size_t>(gap - 8), 9, "startxref") != 0) return false;
+  return StartXRef > 0;
 }
 
 bool TSmartPDFReader::ReadSection(int64_t offset, int64_t& prev) {
@@ -304,9 +317,10 @@ bool ReadSubsectionHead(const std::string& bytes, int64_t& first, int64_t& count
   std::string_view countText = digits();
   if (!skipNonDigits()) return false;
   first = DigitsValue(firstText, -1, INT32_MAX);
-  count = std::max<int64_t>(0, DigitsValue(countText, -1, INT32_MAX));
+  count = DigitsValue(countText, -1, INT32_MAX);
   advance = i;
-  return true;
+  // A count no table can hold is a damaged head, not an empty subsection.
+  return count >= 0;
 }
 
 // A fixed-width field of a classic entry: leading blanks, then digits; anything else reads 0.
