@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TLibrary {
  public:
@@ -34,6 +35,9 @@ class TLibrary {
   virtual int32_t DecryptFile(const std::string& input, const std::string& output, const std::string& password) = 0;
 
   virtual int32_t LastErrorCode() = 0;
+  // Whether the last open, load or copy had to repair its file, and what was wrong.
+  virtual bool Repaired() { return false; }
+  virtual std::vector<std::string> Warnings() { return {}; }
   // Called with a percentage during the long file operations; an empty function stops the reports.
   virtual void SetProgress(std::function<void(int32_t)> progress) = 0;
 };

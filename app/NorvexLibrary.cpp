@@ -48,6 +48,8 @@ class TFacadeLibrary final : public TLibrary {
   int32_t SetInformation(int32_t item, const std::string& value) override {
     return norvex_.SetInformation(item, value);
   }
+  bool Repaired() override { return norvex_.Repaired(); }
+  std::vector<std::string> Warnings() override { return norvex_.Warnings(); }
   int32_t SaveToFile(const std::string& fileName) override {
     return norvex_.SaveToFile(fileName);
   }

@@ -268,6 +268,9 @@ void TForm1::RunOpen(const std::optional<QString>& chosen) {
   SetValue(lastModified_, LastModifiedText(QFileInfo(name).lastModified(), QLocale()));
 
   loaded_ = library_->LoadFromFile(FileBytes(name)) == 1;
+  const bool repaired = loaded_ && library_->Repaired();
+  QStringList repairs;
+  for (const std::string& warning : library_->Warnings()) repairs << QString::fromStdString(warning);
   if (!loaded_) {
     // The library still holds the previous document: show nothing of it and offer no Save.
     SetValue(encryption_, "n/a");
@@ -286,6 +289,7 @@ void TForm1::RunOpen(const std::optional<QString>& chosen) {
   }
   ShowInformation();
   save_->setEnabled(false);
+  if (repaired) Message("The file was damaged and has been repaired:\n" + repairs.join("\n"));
 }
 
 bool TForm1::MeasureFile() {

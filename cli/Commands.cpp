@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ostream>
 #include <sstream>
@@ -40,7 +41,8 @@ const char* kEncryptHelp =
     "  --allow LIST              rights granted without the owner password: all (default), none, or a\n"
     "                            comma-separated list of print, modify, copy, annotate, fill-forms,\n"
     "                            accessibility, assemble\n"
-    "  --quiet                   no progress bar\n";
+    "  --quiet                   no progress bar\n"
+    "  --no-repair           refuse a damaged file instead of repairing it (repairs are reported as warnings)\n";
 
 const char* kDecryptHelp =
     "usage: parvex-cli decrypt IN OUT [options]\n"
@@ -49,7 +51,8 @@ const char* kDecryptHelp =
     "\n"
     "  --password PW         the user or owner password (default: asked on a terminal, else empty)\n"
     "  --password-file F     read it from the first line of F ('-' for standard input)\n"
-    "  --quiet               no progress bar\n";
+    "  --quiet               no progress bar\n"
+    "  --no-repair           refuse a damaged file instead of repairing it (repairs are reported as warnings)\n";
 
 const char* kInfoHelp =
     "usage: parvex-cli info FILE [options]\n"
@@ -59,7 +62,8 @@ const char* kInfoHelp =
     "\n"
     "  --password PW         password for an encrypted file (default: asked on a terminal when needed)\n"
     "  --password-file F     read it from the first line of F ('-' for standard input)\n"
-    "  --json                print one JSON object instead of text\n";
+    "  --json                print one JSON object instead of text\n"
+    "  --no-repair           refuse a damaged file instead of repairing it (repairs are reported as warnings)\n";
 
 const char* kVerifyHelp =
     "usage: parvex-cli verify FILE [options]\n"
@@ -68,7 +72,8 @@ const char* kVerifyHelp =
     "Exit status 0 when it is accepted or the file is not encrypted, 3 when it is not accepted.\n"
     "\n"
     "  --password PW         the password to check (default: asked on a terminal, else empty)\n"
-    "  --password-file F     read it from the first line of F ('-' for standard input)\n";
+    "  --password-file F     read it from the first line of F ('-' for standard input)\n"
+    "  --no-repair           refuse a damaged file instead of repairing it (repairs are reported as warnings)\n";
 
 const char* kSetInfoHelp =
     "usage: parvex-cli set-info FILE [options]\n"
@@ -80,7 +85,8 @@ const char* kSetInfoHelp =
     "  --version V           PDF version written in the header (1.0 to 1.5)\n"
     "  --output OUT          write the changed document to OUT instead of FILE\n"
     "  --password PW         password of an encrypted file (its information cannot be changed)\n"
-    "  --password-file F     read it from the first line of F ('-' for standard input)\n";
+    "  --password-file F     read it from the first line of F ('-' for standard input)\n"
+    "  --no-repair           refuse a damaged file instead of repairing it (repairs are reported as warnings)\n";
 
 // The information items in facade order, with their option and JSON names.
 struct InfoItem {
@@ -115,9 +121,39 @@ int Fail(std::ostream& err, const std::string& file, const std::string& reason, 
   return status;
 }
 
-int FailCode(std::ostream& err, const std::string& file, int32_t code) {
-  return Fail(err, file, ResultCodeText(code) + " (code " + std::to_string(code) + ")", ExitStatusForCode(code));
+int FailCode(std::ostream& err, const std::string& file, int32_t code, const std::string& reason = "") {
+  return Fail(err, file, ResultCodeText(code) + reason + " (code " + std::to_string(code) + ")", ExitStatusForCode(code));
 }
+
+// What the library had to repair in the files it read for one command, each said once.
+class TRepairNotes {
+ public:
+  TRepairNotes(TNorvex& library, const Args& args) : FLibrary(library) { library.AllowRepair = !args.Has("no-repair"); }
+  // Takes the warnings of the library's last operation.
+  void Collect() {
+    FRepaired = FRepaired || FLibrary.Repaired();
+    for (const std::string& warning : FLibrary.Warnings())
+      if (std::find(FWarnings.begin(), FWarnings.end(), warning) == FWarnings.end()) FWarnings.push_back(warning);
+  }
+  // One line per warning on the error stream.
+  void Print(std::ostream& err, const std::string& file) {
+    Collect();
+    if (!FRepaired) return;
+    for (const std::string& warning : FWarnings) err << kProgram << ": warning: " << file << ": " << warning << "\n";
+  }
+  // The reason a file could not be read at all, in brackets; empty when none was given.
+  std::string Reason() {
+    Collect();
+    return FWarnings.empty() ? std::string() : " (" + FWarnings.back() + ")";
+  }
+  bool Repaired() const { return FRepaired; }
+  const std::vector<std::string>& Warnings() const { return FWarnings; }
+
+ private:
+  TNorvex& FLibrary;
+  bool FRepaired = false;
+  std::vector<std::string> FWarnings;
+};
 
 bool WantsHelp(const Args& args, std::ostream& out, const char* help) {
   if (!args.Has("help")) return false;
@@ -183,7 +219,7 @@ class ProgressHook {
 int Encrypt(const Args& args, std::ostream& out, std::ostream& err, const PasswordSource& passwords) {
   if (WantsHelp(args, out, kEncryptHelp)) return kExitOk;
   args.Check({"user-password", "user-password-file", "owner-password", "owner-password-file", "strength", "allow",
-              "quiet", "help"},
+              "quiet", "help", "no-repair"},
              2, 2);
   const std::string& in = args.Positional()[0];
   const std::string& outFile = args.Positional()[1];
@@ -197,6 +233,7 @@ int Encrypt(const Args& args, std::ostream& out, std::ostream& err, const Passwo
   std::string owner = ReadPassword(args, "owner-password", "Owner password: ", passwords);
 
   TNorvex library;
+  TRepairNotes notes(library, args);
   // The window passes "Allow Printing" for both print and high-quality print; so does the tool.
   int32_t permissions = library.Permissions(r.Print, r.Copy, r.Modify, r.Annotate, r.FillForms, r.Accessibility,
                                             r.Assemble, r.Print);
@@ -207,8 +244,9 @@ int Encrypt(const Args& args, std::ostream& out, std::ostream& err, const Passwo
   }
   if (result != 1 || library.LastErrorCode() != 0) {
     int32_t code = library.LastErrorCode() ? library.LastErrorCode() : 403;
-    return FailCode(err, code == 402 || code == 403 ? outFile : in, code);
+    return FailCode(err, code == 402 || code == 403 ? outFile : in, code, code == 409 ? notes.Reason() : "");
   }
+  notes.Print(err, in);
   if (!args.Has("quiet"))
     out << "encrypted " << in << " -> " << outFile << " (" << (strength ? 128 : 40) << "-bit RC4)\n";
   return kExitOk;
@@ -216,11 +254,12 @@ int Encrypt(const Args& args, std::ostream& out, std::ostream& err, const Passwo
 
 int Decrypt(const Args& args, std::ostream& out, std::ostream& err, const PasswordSource& passwords) {
   if (WantsHelp(args, out, kDecryptHelp)) return kExitOk;
-  args.Check({"password", "password-file", "quiet", "help"}, 2, 2);
+  args.Check({"password", "password-file", "quiet", "help", "no-repair"}, 2, 2);
   const std::string& in = args.Positional()[0];
   const std::string& outFile = args.Positional()[1];
   std::string password = ReadPassword(args, "password", "Password: ", passwords);
   TNorvex library;
+  TRepairNotes notes(library, args);
   int32_t result;
   {
     ProgressHook progress(library, args, "decrypting");
@@ -228,8 +267,9 @@ int Decrypt(const Args& args, std::ostream& out, std::ostream& err, const Passwo
   }
   if (result != 1 || library.LastErrorCode() != 0) {
     int32_t code = library.LastErrorCode() ? library.LastErrorCode() : 403;
-    return FailCode(err, code == 402 || code == 403 ? outFile : in, code);
+    return FailCode(err, code == 402 || code == 403 ? outFile : in, code, code == 409 ? notes.Reason() : "");
   }
+  notes.Print(err, in);
   if (!args.Has("quiet")) out << "decrypted " << in << " -> " << outFile << "\n";
   return kExitOk;
 }
@@ -242,9 +282,9 @@ int32_t LoadWithPassword(TNorvex& library, const std::string& file, const std::s
 }
 
 // A file that could not be loaded: missing or unreadable, or not a PDF.
-int FailToLoad(std::ostream& err, const std::string& file) {
+int FailToLoad(std::ostream& err, const std::string& file, const std::string& reason = "") {
   if (!platform::FileExists(file)) return Fail(err, file, "cannot open the file", kExitIo);
-  return Fail(err, file, "the file is not a PDF file or is damaged beyond reading", kExitDamaged);
+  return Fail(err, file, "the file is not a PDF file or is damaged beyond reading" + reason, kExitDamaged);
 }
 
 bool NeedsPassword(TNorvex& library) { return library.Encrypted() == 1 && library.SecurityInfo(1) == 3; }
@@ -263,16 +303,18 @@ std::string PasswordVerdict(int32_t r) {
 
 int Info(const Args& args, std::ostream& out, std::ostream& err, const PasswordSource& passwords) {
   if (WantsHelp(args, out, kInfoHelp)) return kExitOk;
-  args.Check({"password", "password-file", "json", "help"}, 1, 1);
+  args.Check({"password", "password-file", "json", "help", "no-repair"}, 1, 1);
   const std::string& file = args.Positional()[0];
   const int64_t size = platform::FileSize(file);
   if (size < 0) return Fail(err, file, "cannot open the file", kExitIo);
 
   TNorvex library;
+  TRepairNotes notes(library, args);
   // Ask for a password only when the file needs one and none was given.
   std::string password = ReadPassword(args, "password", "", passwords, false);
   int32_t verdict = LoadWithPassword(library, file, password);
-  if (verdict < 0) return Fail(err, file, "the file is not a PDF file or is damaged beyond reading", kExitDamaged);
+  if (verdict < 0) return FailToLoad(err, file, notes.Reason());
+  notes.Collect();
   if (!args.Has("password") && !args.Has("password-file") && NeedsPassword(library) && passwords.IsInteractive()) {
     password = textcodec::Utf8ToLibrary(passwords.Prompt("Password: "));
     verdict = library.SetPassword(password);
@@ -289,6 +331,7 @@ int Info(const Args& args, std::ostream& out, std::ostream& err, const PasswordS
     height = library.DAGetPageHeight(h, page);
     library.DACloseFile(h);
   }
+  notes.Print(err, file);
   const int32_t kind = library.Encrypted();
   const int32_t strength = library.EncryptionStrength();
   std::string encryption = kind == 0 ? "no" : kind == 1 ? "yes (" + std::to_string(strength) + "-bit RC4)" : "yes (unsupported method)";
@@ -308,7 +351,9 @@ int Info(const Args& args, std::ostream& out, std::ostream& err, const PasswordS
           << (code == 0 || code == 2 || code == 5 ? "false" : "true");
       first = false;
     }
-    out << "\n  }";
+    out << "\n  },\n  \"repaired\": " << (notes.Repaired() ? "true" : "false") << ",\n  \"warnings\": [";
+    for (size_t i = 0; i < notes.Warnings().size(); ++i) out << (i ? ", " : "") << JsonString(notes.Warnings()[i]);
+    out << "]";
     for (const auto& item : kInfoItems) {
       std::string value = locked ? "" : textcodec::LibraryToUtf8(library.GetInformation(item.Index));
       out << ",\n  " << JsonString(item.Option) << ": " << JsonString(value);
@@ -338,12 +383,14 @@ int Info(const Args& args, std::ostream& out, std::ostream& err, const PasswordS
 
 int Verify(const Args& args, std::ostream& out, std::ostream& err, const PasswordSource& passwords) {
   if (WantsHelp(args, out, kVerifyHelp)) return kExitOk;
-  args.Check({"password", "password-file", "help"}, 1, 1);
+  args.Check({"password", "password-file", "help", "no-repair"}, 1, 1);
   const std::string& file = args.Positional()[0];
   std::string password = ReadPassword(args, "password", "Password: ", passwords);
   TNorvex library;
+  TRepairNotes notes(library, args);
   int32_t verdict = LoadWithPassword(library, file, password);
-  if (verdict < 0) return FailToLoad(err, file);
+  if (verdict < 0) return FailToLoad(err, file, notes.Reason());
+  notes.Print(err, file);
   out << file << ": " << PasswordVerdict(verdict) << "\n";
   if (verdict == 0) return kExitPassword;
   if (verdict == 4) return kExitState;
@@ -353,14 +400,16 @@ int Verify(const Args& args, std::ostream& out, std::ostream& err, const Passwor
 int SetInfo(const Args& args, std::ostream& out, std::ostream& err, const PasswordSource& passwords) {
   if (WantsHelp(args, out, kSetInfoHelp)) return kExitOk;
   args.Check({"title", "author", "subject", "keywords", "creator", "producer", "version", "output", "password",
-              "password-file", "help"},
+              "password-file", "help", "no-repair"},
              1, 1);
   const std::string& file = args.Positional()[0];
   const std::string target = args.Get("output").value_or(file);
   std::string password = ReadPassword(args, "password", "", passwords, false);
   TNorvex library;
+  TRepairNotes notes(library, args);
   int32_t verdict = LoadWithPassword(library, file, password);
-  if (verdict < 0) return FailToLoad(err, file);
+  if (verdict < 0) return FailToLoad(err, file, notes.Reason());
+  notes.Print(err, file);
   if (library.Encrypted() != 0)
     return Fail(err, file, "the file is encrypted; decrypt it first to change its information", kExitState);
   for (const auto& item : kInfoItems) {
@@ -391,7 +440,7 @@ int RunCli(const std::vector<std::string>& argv, std::ostream& out, std::ostream
   const std::string command = argv[0];
   std::vector<std::string> rest(argv.begin() + 1, argv.end());
   try {
-    Args args(rest, {"json", "quiet", "help"});
+    Args args(rest, {"json", "quiet", "help", "no-repair"});
     if (command == "encrypt") return Encrypt(args, out, err, passwords);
     if (command == "decrypt") return Decrypt(args, out, err, passwords);
     if (command == "info") return Info(args, out, err, passwords);

@@ -129,6 +129,7 @@ bool TPDFDocument::ParseDocument() {
         chain ? "the cross-reference data does not lead to the document catalog" : "the cross-reference data cannot be read";
     if (!Recover(reason) && !chain) return false;
   } else if (!chain) {
+    Warn("the cross-reference data cannot be read");
     return false;
   }
   // An encrypted file whose user password is empty is opened before its pages are read, so

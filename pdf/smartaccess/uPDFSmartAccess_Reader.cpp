@@ -61,6 +61,7 @@ TSmartPDFReader::TSmartPDFReader(const platform::TByteSource& stream, bool allow
     HasEncryptEntry = Trailer->IndexOf("Encrypt") >= 0;
     if (!FAllowRepair || RootReadable()) return;
   }
+  if (!FAllowRepair) Warn("the cross-reference data cannot be read");
   if (!FAllowRepair || !Recover(chain ? "the cross-reference data does not lead to the document catalog"
                                       : "the cross-reference data cannot be read")) {
     Trailer = nullptr;

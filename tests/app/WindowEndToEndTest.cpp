@@ -260,3 +260,11 @@ TEST_F(WindowEndToEnd, AFileThatIsNoPdf) {
   EXPECT_EQ(form_->PagesValue()->text(), "0 page");
   EXPECT_FALSE(form_->SaveButton()->isEnabled());
 }
+
+TEST_F(WindowEndToEnd, OpeningADamagedFileSaysOnceThatItWasRepaired) {
+  Open(Copy("repair_shift40.pdf"));
+  ASSERT_EQ(dialogs_.messages.size(), 1) << dialogs_.messages.join(" | ").toStdString();
+  EXPECT_TRUE(dialogs_.messages[0].startsWith("The file was damaged and has been repaired:"));
+  EXPECT_EQ(form_->PagesValue()->text(), "9 pages");
+  EXPECT_EQ(form_->InfoEdit(2)->text(), "Repair fixture, second revision");
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -201,4 +202,37 @@ TEST(CliCommands, SetInfoInPlaceAndToAnotherFile) {
   EXPECT_NE(encrypted.Err.find("encrypted"), std::string::npos);
   EXPECT_EQ(testsupport::ReadFile(file), before);
   EXPECT_EQ(testsupport::ReadFile(locked), testsupport::ReadFile(DataPath("sec_rc4_40.pdf")));
+}
+
+TEST(CliCommands, DamagedFilesAreRepairedWithAWarningOrRefusedWithNoRepair) {
+  const std::string dir = testsupport::TempDir("cli-repair");
+  const std::string damaged = DataPath("repair_shift3.pdf");
+  Result info = Cli({"info", damaged});
+  EXPECT_EQ(info.Status, 0);
+  EXPECT_NE(info.Out.find("Pages:                                     9"), std::string::npos) << info.Out;
+  EXPECT_NE(info.Err.find("warning: " + damaged + ": "), std::string::npos) << info.Err;
+  Result json = Cli({"info", damaged, "--json"});
+  EXPECT_NE(json.Out.find("\"repaired\": true"), std::string::npos) << json.Out;
+  EXPECT_NE(json.Out.find("\"warnings\": [\"the cross-reference data"), std::string::npos) << json.Out;
+  EXPECT_NE(Cli({"info", DataPath("sample.pdf"), "--json"}).Out.find("\"repaired\": false,\n  \"warnings\": []"),
+            std::string::npos);
+  // Every command repairs and says so; with --no-repair, the writing ones write nothing.
+  const std::vector<std::vector<std::string>> commands = {
+      {"encrypt", damaged, dir + "/e.pdf", "--user-password", "u", "--owner-password", "o", "--quiet"},
+      {"set-info", damaged, "--author", "X", "--output", dir + "/s.pdf"},
+      {"verify", damaged, "--password", ""},
+  };
+  for (const auto& command : commands) {
+    Result repaired = Cli(command);
+    EXPECT_EQ(repaired.Status, 0) << command[0] << ": " << repaired.Err;
+    EXPECT_NE(repaired.Err.find("warning:"), std::string::npos) << command[0];
+  }
+  for (const auto& command : {commands[0], commands[1]}) {
+    std::filesystem::remove(command[0] == "encrypt" ? dir + "/e.pdf" : dir + "/s.pdf");
+    std::vector<std::string> strict = command;
+    strict.push_back("--no-repair");
+    Result refused = Cli(strict);
+    EXPECT_NE(refused.Status, 0) << command[0];
+    EXPECT_FALSE(std::filesystem::exists(command[0] == "encrypt" ? dir + "/e.pdf" : dir + "/s.pdf")) << command[0];
+  }
 }
