@@ -295,13 +295,8 @@ bool TPDFDocument::Recover(const std::string& reason) {
   // The last head of a number is its newest definition; the first entry taken wins.
   for (auto it = heads.rbegin(); it != heads.rend(); ++it) OnEntry(it->Num, it->Offset, it->Gen, 'n');
 
-  // Trailer dictionaries and cross-reference streams, newest first; the streams add the
-  // entries of objects kept in object streams.
-  std::vector<std::pair<int64_t, bool>> sources;  // offset, is a stream
-  for (const int64_t offset : scan.Trailers()) sources.emplace_back(offset, false);
-  for (const auto& head : heads)
-    if (head.Kind == TPDFFileScan::kXRefStream) sources.emplace_back(head.Offset, true);
-  std::sort(sources.begin(), sources.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  // Trailer dictionaries and cross-reference streams, newest first.
+  const std::vector<TPDFFileScan::TTrailerSource> sources = scan.TrailerSources();
   std::vector<std::string> texts;
   TPDFXRefReader reader(FileText);
   reader.OnEntry = [this](int32_t objNum, int64_t field2, int64_t field3, char kind) {
@@ -345,7 +340,7 @@ bool TPDFDocument::Recover(const std::string& reason) {
   reader.OnTrailer = nullptr;
   for (const auto& [offset, isStream] : sources)
     if (isStream) reader.ReadSection(offset);
-  for (const char* key : {"Size", "Root", "Info", "ID", "Encrypt"}) {
+  for (const char* key : TPDFFileScan::kTrailerKeys) {
     for (const std::string& text : texts) {
       TPDFDictionary* trailer = As<TPDFDictionary>(scratch.Parse(text));
       if (TPDFObject* value = trailer ? trailer->GetValue(key) : nullptr) {
@@ -361,9 +356,8 @@ bool TPDFDocument::Recover(const std::string& reason) {
   std::unordered_set<int32_t>().swap(FSeenSparse);
   if (!RootLoadable()) {
     // No trailer names a catalog that can be read: the newest object that is one serves.
-    for (auto it = heads.rbegin(); it != heads.rend(); ++it) {
-      if (it->Kind != TPDFFileScan::kCatalog) continue;
-      Trailer->SetValue("Root", Structure->NewIndRef(it->Num, it->Gen));
+    for (const TPDFFileScan::TObjectAt& catalog : scan.CatalogsNewestFirst()) {
+      Trailer->SetValue("Root", Structure->NewIndRef(catalog.Num, catalog.Gen));
       if (RootLoadable()) break;
     }
   }

@@ -117,13 +117,8 @@ bool TSmartPDFReader::Recover(const std::string& reason) {
   for (auto it = heads.rbegin(); it != heads.rend(); ++it) StoreEntry(it->Num, 'n', it->Offset, it->Gen);
   for (const int64_t offset : scan.Trailers()) Offsets.Add(offset);
   Offsets.Sort();
-  // Trailer dictionaries and cross-reference streams, newest first; the streams add the
-  // entries of objects kept in object streams.
-  std::vector<std::pair<int64_t, bool>> sources;  // offset, is a stream
-  for (const int64_t offset : scan.Trailers()) sources.emplace_back(offset, false);
-  for (const auto& head : heads)
-    if (head.Kind == TPDFFileScan::kXRefStream) sources.emplace_back(head.Offset, true);
-  std::sort(sources.begin(), sources.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  // Trailer dictionaries and cross-reference streams, newest first.
+  const std::vector<TPDFFileScan::TTrailerSource> sources = scan.TrailerSources();
   std::vector<TPDFDictionary*> found;
   for (const auto& [offset, isStream] : sources) {
     const std::string head = Stream.Read(offset, isStream ? kXRefDictBytes : kSectionWindow);
@@ -157,16 +152,15 @@ bool TSmartPDFReader::Recover(const std::string& reason) {
   }
   Offsets.Sort();
   TPDFDictionary* trailer = Pool->NewDictionary();
-  for (const char* key : {"Size", "Root", "Info", "ID", "Encrypt"})
+  for (const char* key : TPDFFileScan::kTrailerKeys)
     if (TPDFObject* value = NewestValue(found, key)) trailer->SetValue(key, value);
   Trailers.push_back(trailer);
   Trailer = trailer;
   HasEncryptEntry = trailer->IndexOf("Encrypt") >= 0;
   if (!RootReadable()) {
     // No trailer names a catalog that can be read: the newest object that is one serves.
-    for (auto it = heads.rbegin(); it != heads.rend(); ++it) {
-      if (it->Kind != TPDFFileScan::kCatalog) continue;
-      trailer->SetValue("Root", Pool->NewIndRef(it->Num, it->Gen));
+    for (const TPDFFileScan::TObjectAt& catalog : scan.CatalogsNewestFirst()) {
+      trailer->SetValue("Root", Pool->NewIndRef(catalog.Num, catalog.Gen));
       if (RootReadable()) break;
     }
   }

@@ -114,3 +114,20 @@ int64_t TPDFFileScan::NextObjectAfter(int64_t offset) const {
                                [](int64_t value, const TObjectAt& object) { return value < object.Offset; });
   return next == FObjects.end() ? FSize : next->Offset;
 }
+
+std::vector<TPDFFileScan::TTrailerSource> TPDFFileScan::TrailerSources() const {
+  std::vector<TTrailerSource> sources;
+  for (const int64_t offset : FTrailers) sources.push_back({offset, false});
+  for (const TObjectAt& object : FObjects)
+    if (object.Kind == kXRefStream) sources.push_back({object.Offset, true});
+  std::sort(sources.begin(), sources.end(),
+            [](const TTrailerSource& a, const TTrailerSource& b) { return a.Offset > b.Offset; });
+  return sources;
+}
+
+std::vector<TPDFFileScan::TObjectAt> TPDFFileScan::CatalogsNewestFirst() const {
+  std::vector<TObjectAt> catalogs;
+  for (auto it = FObjects.rbegin(); it != FObjects.rend(); ++it)
+    if (it->Kind == kCatalog) catalogs.push_back(*it);
+  return catalogs;
+}

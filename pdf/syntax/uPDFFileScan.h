@@ -22,6 +22,15 @@ class TPDFFileScan {
     uint8_t Kind = kPlain;
   };
 
+  // Where a trailer may be read: after a "trailer" keyword, or the dictionary of a
+  // cross-reference stream (the offset of its object's head).
+  struct TTrailerSource {
+    int64_t Offset = 0;
+    bool IsStream = false;
+  };
+  // The trailer keys a rebuilt trailer takes, each from the newest trailer that has it.
+  static constexpr const char* kTrailerKeys[] = {"Size", "Root", "Info", "ID", "Encrypt"};
+
   // Scans the whole source at once.
   explicit TPDFFileScan(const platform::TByteSource& file);
 
@@ -29,6 +38,10 @@ class TPDFFileScan {
   const std::vector<TObjectAt>& Objects() const { return FObjects; }
   // Offsets of the "trailer" keywords, in file order.
   const std::vector<int64_t>& Trailers() const { return FTrailers; }
+  // Every place a trailer may be read, newest (last in the file) first.
+  std::vector<TTrailerSource> TrailerSources() const;
+  // The objects whose /Type is /Catalog, newest first: candidates for a /Root no trailer gives.
+  std::vector<TObjectAt> CatalogsNewestFirst() const;
   // The last definition of a number in the file (as an incremental update has it); none when
   // the number has no head anywhere.
   const TObjectAt* Find(int32_t objNum) const;
