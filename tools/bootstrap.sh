@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
-  zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libqpdf-dev
+  zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libidn-dev libqpdf-dev
   clang libclang-rt-14-dev
   qt6-base-dev xvfb xauth
   qpdf poppler-utils mupdf-tools python3-pikepdf

@@ -50,12 +50,14 @@ std::string RC4Passes(const std::string& key, const std::string& data, bool is12
 
 // Algorithm 2: the file key from the user password, /O, /P and the file identifier.
 std::string FileKeyFromPassword(const std::string& userPassword, const std::string& o, int32_t p,
-                                const std::string& fileID, bool is128) {
+                                const std::string& fileID, bool is128, bool encryptMetadata) {
   TMD5 md5;
   md5.Update(PadPassword(userPassword));  // 2a-2b
   md5.Update(o);                          // 2c: the /O entry
   md5.Update(LowBytesFirst(p, 4));        // 2d: P as four bytes, low first
   md5.Update(fileID);                     // 2e: first element of /ID
+  if (!encryptMetadata)
+    md5.Update(std::string(4, '\xFF'));  // 2f: metadata in clear (revision 4)
   std::string d = md5.Final();            // 2g
   if (is128)
     for (int i = 0; i < kMD5Rounds; ++i) d = MD5Digest(d);  // 2h: fifty more rounds over the n bytes
@@ -91,11 +93,11 @@ bool UserEntryMatches(const std::string& computed, const TSmartPDFEncryption& en
 }
 
 // Algorithm 7, step b: the user password recovered from /O with the owner key; one pass at
-// /R 2, twenty passes with the key XOR 19 down to 0 at /R 3.
+// /R 2, twenty passes with the key XOR 19 down to 0 at /R 3 and 4.
 std::string RecoverUserPassword(const std::string& ownerKey, const std::string& o, int32_t r) {
   if (r == 2) return RC4(ownerKey, o);
   std::string password = o;
-  if (r == 3)
+  if (r == 3 || r == 4)
     for (int j = kRC4Passes - 1; j >= 0; --j) RC4Crypt(XorKey(ownerKey, j), password);
   return password;
 }
@@ -247,8 +249,8 @@ void ComputeKeys(TSecurityWork& work) {
     work.WorkO = OwnerEntry(ownerKey, work.WorkU, work.Is128);
   }
 
-  const std::string fileKey =
-      FileKeyFromPassword(work.UserPassword, work.WorkO, work.PermValue, work.FileID, work.Is128);
+  const std::string fileKey = FileKeyFromPassword(work.UserPassword, work.WorkO, work.PermValue, work.FileID,
+                                                  work.Is128, work.EncryptMetadata);
   if (work.ComputedKey.empty()) work.ComputedKey = fileKey;
   work.WorkU = work.Is128 ? UserEntry128(fileKey, work.FileID) : UserEntry40(fileKey);
 }
@@ -256,6 +258,7 @@ void ComputeKeys(TSecurityWork& work) {
 bool CheckUserPassword(TSecurityWork& work, const TSmartPDFEncryption& encryption, const std::string& password) {
   TakeFilePermissions(work, encryption.P);
   work.Is128 = encryption.Length != 40;
+  work.EncryptMetadata = encryption.R < 4 || encryption.EncryptMetadata;
   work.UserPassword = password;
   work.OwnerPassword.clear();
   work.WorkO = encryption.O;
@@ -267,6 +270,7 @@ bool CheckUserPassword(TSecurityWork& work, const TSmartPDFEncryption& encryptio
 bool CheckOwnerPassword(TSecurityWork& work, const TSmartPDFEncryption& encryption, const std::string& password) {
   TakeFilePermissions(work, encryption.P);
   work.Is128 = encryption.Length != 40;
+  work.EncryptMetadata = encryption.R < 4 || encryption.EncryptMetadata;
   work.OwnerPassword = password;
   work.UserPassword = password;
   work.WorkO.clear();

@@ -4,6 +4,10 @@
 // the file key, checks passwords against an encryption dictionary, derives object keys
 // and applies RC4 to the strings and stream data of a value.
 //
+// Revision 4 (/V 4) derives its key and checks its passwords with the same functions
+// (TSecurityWork::EncryptMetadata); its AES object key, and revisions 5 and 6, are in
+// uPDFSecurityAES.h.
+//
 // The key derivation lives here once. The direct-access engine holds it through
 // TSmartPDFCrypt; the document model keeps its own TSecurityWork and encryption record and
 // calls the same free functions with its own file identifier.
@@ -41,6 +45,8 @@ struct TSmartPDFEncryption {
   std::string O;
   std::string U;
   int32_t P = 0;
+  // /EncryptMetadata; false enters the file key only at /R 4 and above.
+  bool EncryptMetadata = true;
 };
 
 // Reads /P. Some producers write it as an unsigned 32-bit number (4294967252 for -44);
@@ -66,6 +72,9 @@ struct TSecurityWork {
   uint8_t HighRights = 0;
   bool Is128 = false;
   bool PermIs16Bit = false;
+  // False for a revision 4 file whose metadata stays in clear: the file key then hashes four
+  // 0xFF bytes after the file identifier. Always true at revisions 2 and 3.
+  bool EncryptMetadata = true;
 };
 
 // Sets LowRights, HighRights and PermIs16Bit from a file's /P.
@@ -75,7 +84,8 @@ void RebuildPermValue(TSecurityWork& work);
 // Computes WorkO (when empty), the file key into ComputedKey, and WorkU.
 void ComputeKeys(TSecurityWork& work);
 // Password checks against the file's entries; ComputedKey then holds the file key.
-// The caller handles files that are not encrypted.
+// The caller handles files that are not encrypted. Revision 4 checks as revision 3, with
+// EncryptMetadata taken from the record.
 bool CheckUserPassword(TSecurityWork& work, const TSmartPDFEncryption& encryption, const std::string& password);
 bool CheckOwnerPassword(TSecurityWork& work, const TSmartPDFEncryption& encryption, const std::string& password);
 
