@@ -31,7 +31,7 @@ measure() {
   local log=$1
   shift
   /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null 2>&1 || true
-  cat "$work/t" >>"$log"
+  tail -n 1 "$work/t" >>"$log"  # (a failing command adds a status line first)
 }
 median() { sort -n -k"$2" "$1" | awk -v c="$2" '{v[NR]=$c} END {print v[int((NR+1)/2)]}'; }
 
