@@ -128,10 +128,10 @@ void TPDFDocument::WriteInfo(const std::string& key, const std::string& value) {
   if (SecurityKind() != 0) return;
   TPDFDictionary* info = InfoDict();
   if (!info) return;
-  TPDFObject* current = info->GetValue(key, true);
-  if (TPDFStream* stream = As<TPDFStream>(current)) {
-    stream->SetContent(std::string(), false);
-  } else if (TPDFString* string = As<TPDFString>(current)) {
+  // A direct string takes the new bytes in place; an entry that names an object of its own
+  // gets a direct string instead, and the object is left as it is (another entry, such as
+  // /CreationDate beside /ModDate, may name the same one).
+  if (TPDFString* string = As<TPDFString>(info->GetValue(key))) {
     string->Value = bytes;
     return;
   }

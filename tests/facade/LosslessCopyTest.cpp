@@ -243,3 +243,30 @@ TEST(LosslessCopy, SavingAFileChangedSinceItWasLoadedReplacesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Information entries that name objects of their own: a new /ModDate goes in as a direct
+// string, and the object it named, which /CreationDate names too, keeps its bytes.
+TEST(LosslessCopy, SavingASharedDateObjectLeavesTheOtherEntryAlone) {
+  tinypdf::TFile file = tinypdf::Classic(
+      {{1, "<< /Type /Catalog /Pages 2 0 R >>"},
+       {2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>"},
+       {3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"},
+       {4, "<< /CreationDate 5 0 R /ModDate 5 0 R /Author 6 0 R >>"},
+       {5, "(D:20121031094320Z00'00')"},
+       {6, "(old)"}},
+      "<< /Size 7 /Root 1 0 R /Info 4 0 R >>");
+  const std::string dir = testsupport::TempDir("lossless-shared-date");
+  ASSERT_TRUE(WriteFile(dir + "/in.pdf", file.Bytes));
+  TNorvex library;
+  ASSERT_EQ(library.LoadFromFile(dir + "/in.pdf"), 1);
+  ASSERT_EQ(library.SetInformation(1, "new"), 1);
+  ASSERT_EQ(library.SaveToFile(dir + "/out.pdf"), 1);
+  ASSERT_EQ(library.LoadFromFile(dir + "/out.pdf"), 1);
+  EXPECT_EQ(library.GetInformation(7), "D:20121031094320Z00'00'");
+  EXPECT_EQ(library.GetInformation(1), "new");
+  EXPECT_NE(library.GetInformation(8), library.GetInformation(7));
+}
+
+}  // namespace
