@@ -128,10 +128,18 @@ void TPDFDocument::WriteInfo(const std::string& key, const std::string& value) {
   if (SecurityKind() != 0) return;
   TPDFDictionary* info = InfoDict();
   if (!info) return;
-  // A direct string takes the new bytes in place; an entry that names an object of its own
-  // gets a direct string instead, and the object is left as it is (another entry, such as
-  // /CreationDate beside /ModDate, may name the same one).
-  if (TPDFString* string = As<TPDFString>(info->GetValue(key))) {
+  // A string takes the new bytes where it is, also one kept in an object of its own, unless
+  // another entry names that object too (a /ModDate sharing its object with /CreationDate):
+  // then the entry gets a direct string and the object is left as it is. Any other value (a
+  // stream, say) gives way to a direct string and its object is left alone as well.
+  const TPDFIndRef* ref = As<TPDFIndRef>(info->GetValue(key));
+  bool shared = false;
+  for (int32_t i = 0; ref && i < info->Count(); ++i) {
+    const TPDFDictionary::TEntry entry = info->GetEntry(i);
+    const TPDFIndRef* other = As<TPDFIndRef>(entry.Value);
+    if (entry.Key && entry.Key->Value != key && other && other->ObjNum == ref->ObjNum) shared = true;
+  }
+  if (TPDFString* string = As<TPDFString>(info->GetValue(key, true)); string && !shared) {
     string->Value = bytes;
     return;
   }
