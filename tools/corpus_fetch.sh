@@ -20,14 +20,15 @@ mkdir -p "$dir/debs" "$dir/tree" || exit 1
 dir=$(cd "$dir" && pwd)
 export DEBIAN_FRONTEND=noninteractive LC_ALL=C
 
-apt_opts=(-q)
+apt_opts=(-q -o Acquire::Retries=0 -o Acquire::http::Timeout=30)
 # As root apt hands the download to its sandbox user, which cannot write into a home folder.
 [ "$(id -u)" -eq 0 ] && apt_opts+=(-o APT::Sandbox::User=root)
 
 warn() { echo "corpus_fetch: warning: $*" >&2; }
 updated=0
+offline=0  # set once the archive cannot be reached: from then on only cached packages are used
 refresh_lists() {  # once per run, and only root may
-  [ "$updated" -eq 0 ] && [ "$(id -u)" -eq 0 ] || return 1
+  [ "$updated" -eq 0 ] && [ "$offline" -eq 0 ] && [ "$(id -u)" -eq 0 ] || return 1
   updated=1
   echo "corpus_fetch: refreshing apt's package lists"
   apt-get update -qq </dev/null >/dev/null 2>&1
@@ -42,6 +43,7 @@ deb_of() {
 
 # download NAME VERSION: into DIR/debs; prints the .deb path.
 download() {
+  [ "$offline" -eq 0 ] || return 1
   ( cd "$dir/debs" && apt-get download "${apt_opts[@]}" "$1=$2" </dev/null ) >&2 && deb_of "$1" "$2"
 }
 
@@ -54,16 +56,20 @@ rm -rf "$stage"
 mkdir -p "$stage"
 missing=0
 
-while read -r spec patterns; do
-  case "$spec" in ''|'#'*) continue ;; esac
-  name=${spec%%=*}
-  version=${spec#*=}
+while read -r entry patterns; do
+  case "$entry" in ''|'#'*) continue ;; esac
+  name=${entry%%=*}
+  version=${entry#*=}
   read -r -a globs <<<"$patterns"  # no file name expansion here: they are matched below
   deb=$(deb_of "$name" "$version") || deb=""
   if [ -z "$deb" ]; then
     echo "corpus_fetch: downloading $name=$version"
     download "$name" "$version" >/dev/null 2>"$dir/apt.log"
     deb=$(deb_of "$name" "$version") || { tail -n 1 "$dir/apt.log" >&2; deb=""; }
+    if [ -z "$deb" ] && grep -qiE "temporary failure resolving|could not (connect|resolve)|network is unreachable|connection (timed out|refused)" "$dir/apt.log"; then
+      offline=1
+      warn "Debian's archive cannot be reached; only packages already in $dir/debs are used"
+    fi
   fi
   if [ -z "$deb" ]; then
     # The pinned version is gone: take the candidate, from the cache when it is there already,

@@ -118,16 +118,24 @@ def ref_num(value):
     return None
 
 
-def show(value):
-    if isinstance(value, Text):
-        return value
-    if isinstance(value, decimal.Decimal):
-        text = str(value)
-    elif isinstance(value, str):
+def pdf_text(value):
+    """A value as qpdf's JSON holds it, written back in the file's own notation."""
+    if isinstance(value, dict):
+        return "<< " + " ".join("%s %s" % (k, pdf_text(v)) for k, v in value.items()) + " >>"
+    if isinstance(value, list):
+        return "[" + " ".join(pdf_text(v) for v in value) + "]"
+    if isinstance(value, str):
         n = ref_num(value)
-        text = "%d R" % n if n is not None else value
-    else:
-        text = json.dumps(value, default=str, ensure_ascii=False)
+        return "%d R" % n if n is not None else value
+    if value is None:
+        return "null"
+    if isinstance(value, bool):
+        return "true" if value else "false"
+    return str(value)
+
+
+def show(value):
+    text = value if isinstance(value, Text) else pdf_text(value)
     return text if len(text) <= SHOW else text[:SHOW - 3] + "..."
 
 
@@ -189,10 +197,11 @@ def diff_stream(a, b, out):
                          % (len(rb), at, ra[at:at + 12], rb[at:at + 12]))))
 
 
-def compare(first, second, exempt=()):
+def compare(first, second, exempt=(), notes=None):
     """Differences between the objects of two Docs, as (object number, path, first, second)
     rows in object order; objects of the first that its trailer does not reach may be absent
-    from the second. Returns (rows, objects compared)."""
+    from the second, and its linearization dictionary may be emptied, since a copy is not
+    laid out for page-at-a-time reading any more (told in notes). Returns (rows, objects compared)."""
     rows, count = [], 0
     reached = first.reachable()
     for num in sorted(first.objects):
@@ -200,6 +209,11 @@ def compare(first, second, exempt=()):
             continue
         a = first.objects[num]
         b = second.objects.get(num)
+        if num not in reached and isinstance(a.get("value"), dict) and "/Linearized" in a["value"] \
+                and (b is None or b.get("value") in ({}, None)):
+            if notes is not None:
+                notes.append("linearization dictionary %s" % ("dropped" if b is None else "emptied"))
+            continue
         if b is None or second.rewritten(num):
             if num in reached and ("stream" in a or a.get("value") is not None):  # missing reads as null
                 rows.append((num, "", Text("stream") if "stream" in a else a.get("value"), Text("(missing)")))
