@@ -239,10 +239,7 @@ void TPDFDocument::Warn(const std::string& warning) {
 }
 
 const TPDFFileScan& TPDFDocument::Scan() {
-  if (!FScan) {
-    platform::TMemorySource memory(FileText.Memory().data(), FileText.Memory().size());
-    FScan = std::make_unique<TPDFFileScan>(FileText.Source() ? *FileText.Source() : memory);
-  }
+  if (!FScan) FScan = std::make_unique<TPDFFileScan>(FileText);
   return *FScan;
 }
 

@@ -33,6 +33,14 @@ bool TPDFFileBytes::Unchanged() const {
   return FSource->Stamp(now) && now == FStamp;
 }
 
+int64_t TPDFFileBytes::ReadAt(int64_t position, char* target, int64_t count) const {
+  if (FSource) return FSource->ReadAt(position, target, count);
+  if (position < 0 || count <= 0 || position >= FSize) return 0;
+  const int64_t taken = std::min(count, FSize - position);
+  std::memcpy(target, FMemory.data() + position, static_cast<size_t>(taken));
+  return taken;
+}
+
 std::string_view TPDFFileBytes::Read(int64_t position, int64_t count, std::string& buffer) const {
   if (position < 0) position = 0;
   if (count <= 0 || position >= FSize) return {};

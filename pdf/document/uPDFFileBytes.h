@@ -10,7 +10,7 @@
 
 #include "uPlatformFile.h"
 
-class TPDFFileBytes {
+class TPDFFileBytes final : public platform::TByteSource {
  public:
   // Random access to the bytes of an open file.
   using TSource = platform::TByteSource;
@@ -27,13 +27,15 @@ class TPDFFileBytes {
   void Assign(std::string bytes);
   void Attach(std::unique_ptr<TSource> source);
 
-  int64_t Size() const { return FSize; }
+  int64_t Size() const override { return FSize; }
+  // The bytes as a byte source of their own, for readers that take one (the recovery scan,
+  // the direct-access reader that checks a saved copy against its source).
+  int64_t ReadAt(int64_t position, char* target, int64_t count) const override;
+  using platform::TByteSource::Read;
   bool Empty() const { return FSize == 0; }
   bool InMemory() const { return !FSource; }
   // The bytes when they are held in memory (empty otherwise).
   const std::string& Memory() const { return FMemory; }
-  // The open file the bytes are read from on demand (none when they are held in memory).
-  const TSource* Source() const { return FSource.get(); }
   // False when the file read on demand is no longer as it was attached (another program
   // wrote it); bytes in memory never change.
   bool Unchanged() const;

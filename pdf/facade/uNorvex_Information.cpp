@@ -79,10 +79,7 @@ int32_t CheckSaved(TPDFDocument& document, const platform::TByteSource& written)
   expected.PageCount = document.PageTree ? document.PageTree->GetPageCount() : 0;
   if (!document.FileText.Empty() && expected.PasswordKnown) {
     // The source's own facts, read apart from the document model.
-    const TPDFFileBytes& bytes = document.FileText;
-    platform::TMemorySource memory(bytes.Memory().data(), bytes.Memory().size());
-    const platform::TByteSource& source = bytes.Source() ? *bytes.Source() : memory;
-    const int32_t pages = SourcePageCount(source, password, document.AllowRepair);
+    const int32_t pages = SourcePageCount(document.FileText, password, document.AllowRepair);
     if (pages == -1) return TNorvex::kCodeCopyUnsound;
     if (pages >= 0) expected.PageCount = pages;
   }

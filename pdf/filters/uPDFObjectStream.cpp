@@ -15,7 +15,10 @@ std::vector<int32_t> ObjectStreamMembers(std::string_view objectText, int32_t ob
   if (!dictionary || dictionary->GetTypeName() != "ObjStm") return members;
   const auto* length = As<TPDFNumeric>(dictionary->GetValue("Length"));
   TPDFStreamBounds bounds;
-  if (!FindStreamData(objectText, start + spans.End, length ? static_cast<int64_t>(length->Value) : -1, bounds))
+  // A /Length that is no whole number a file could hold counts as none (the data then run to
+  // "endstream").
+  const bool usable = length && length->Value >= 0 && length->Value < 9007199254740992.0;
+  if (!FindStreamData(objectText, start + spans.End, usable ? static_cast<int64_t>(length->Value) : -1, bounds))
     return members;
   TPDFStream* stream = pool.NewStream(std::string());
   stream->Data.assign(objectText.substr(bounds.Start, bounds.Length));

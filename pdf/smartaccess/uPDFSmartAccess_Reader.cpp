@@ -393,16 +393,15 @@ int64_t FieldWidth(const TPDFArray* widths, int32_t index) {
   return number ? number->AsInteger() : 0;
 }
 
-// Where the data of a stream begin when its dictionary, parsed from the start of text, is
-// followed by the "stream" keyword.
-bool DataStartAfterKeyword(const std::string& text, size_t& start) {
-  TPDFStructure scratch;
+// The dictionary at the start of text, parsed into pool; hasData tells whether the "stream"
+// keyword follows it, and start where its data begin then.
+TPDFDictionary* StreamDictionary(TPDFStructure& pool, const std::string& text, bool& hasData, size_t& start) {
   TPDFTextSpans spans;
-  if (!As<TPDFDictionary>(scratch.Parse(text.data(), text.size(), spans))) return false;
+  auto* dictionary = As<TPDFDictionary>(pool.Parse(text.data(), text.size(), spans));
   TPDFStreamBounds bounds;
-  if (!FindStreamData(text, spans.End, -1, bounds)) return false;
+  hasData = dictionary && FindStreamData(text, spans.End, -1, bounds);
   start = bounds.Start;
-  return true;
+  return dictionary;
 }
 
 }  // namespace
@@ -411,12 +410,12 @@ bool DataStartAfterKeyword(const std::string& text, size_t& start) {
 bool TSmartPDFReader::ReadXRefStream(int64_t dictStart, int64_t* prev) {
   std::string head = Stream.Read(dictStart, kXRefDictBytes);
   size_t dataStart = 0;
-  bool hasData = DataStartAfterKeyword(head, dataStart);
+  bool hasData = false;
+  TPDFDictionary* dict = StreamDictionary(*Pool, head, hasData, dataStart);
   if (!hasData && static_cast<int64_t>(head.size()) == kXRefDictBytes) {
     head = Stream.Read(dictStart, kXRefDictBytesLong);
-    hasData = DataStartAfterKeyword(head, dataStart);
+    dict = StreamDictionary(*Pool, head, hasData, dataStart);
   }
-  TPDFDictionary* dict = As<TPDFDictionary>(Pool->Parse(head));
   if (!dict || dict->GetTypeName() != "XRef") return false;
   if (prev) Trailers.push_back(dict);
   const TPDFNumeric* size = As<TPDFNumeric>(dict->GetValue("Size"));

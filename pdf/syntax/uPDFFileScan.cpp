@@ -7,6 +7,7 @@
 
 namespace {
 
+using pdfchars::IsDelimiter;
 using pdfchars::IsDigit;
 using pdfchars::IsWhite;
 
@@ -17,13 +18,6 @@ constexpr size_t kOverlap = 1024;
 constexpr int64_t kLead = 32;
 // Bytes after a head looked at for the object's /Type.
 constexpr size_t kTypeWindow = 1024;
-
-bool IsDelimiter(char c) {
-  switch (c) {
-    case '(': case ')': case '<': case '>': case '[': case ']': case '/': case '%': case '{': case '}': return true;
-    default: return false;
-  }
-}
 
 bool EndsToken(const std::string& bytes, size_t at) {
   return at >= bytes.size() || IsWhite(bytes[at]) || IsDelimiter(bytes[at]);

@@ -4,25 +4,13 @@
 
 namespace {
 
+using pdfchars::IsDelimiter;
 using pdfchars::IsDigit;
 using pdfchars::IsWhite;
+using pdfchars::SkipWhiteAndComments;
 
 constexpr std::string_view kStream = "stream";
 constexpr std::string_view kEndStream = "endstream";
-
-// Position of the first token at or after from: white space and comments skipped.
-size_t SkipBlanks(std::string_view text, size_t from) {
-  while (from < text.size()) {
-    if (IsWhite(text[from])) {
-      ++from;
-    } else if (text[from] == '%') {
-      while (from < text.size() && text[from] != '\n' && text[from] != '\r') ++from;
-    } else {
-      break;
-    }
-  }
-  return from;
-}
 
 // Where the data start after the keyword that ends at from: past blanks and one line end
 // (CR LF, LF, or a lone CR as some writers leave it).
@@ -35,20 +23,20 @@ size_t AfterKeywordLine(std::string_view text, size_t from) {
 }
 
 bool EndStreamAt(std::string_view text, size_t at) {
-  at = SkipBlanks(text, at);
+  at = SkipWhiteAndComments(text, at);
   return text.substr(at, kEndStream.size()) == kEndStream;
 }
 
 }  // namespace
 
 bool StreamKeywordFollows(std::string_view text, size_t dictEnd) {
-  return dictEnd <= text.size() && text.substr(SkipBlanks(text, dictEnd), kStream.size()) == kStream;
+  return dictEnd <= text.size() && text.substr(SkipWhiteAndComments(text, dictEnd), kStream.size()) == kStream;
 }
 
 bool FindStreamData(std::string_view text, size_t dictEnd, int64_t declaredLength, TPDFStreamBounds& bounds) {
   bounds = TPDFStreamBounds();
   if (dictEnd > text.size()) return false;
-  const size_t keyword = SkipBlanks(text, dictEnd);
+  const size_t keyword = SkipWhiteAndComments(text, dictEnd);
   if (text.substr(keyword, kStream.size()) != kStream) return false;
   const size_t start = AfterKeywordLine(text, keyword + kStream.size());
   const size_t available = text.size() - start;
@@ -76,13 +64,6 @@ bool FindStreamData(std::string_view text, size_t dictEnd, int64_t declaredLengt
 namespace {
 
 bool IsNumberChar(char c) { return IsDigit(c) || c == '.'; }
-
-bool IsDelimiter(char c) {
-  switch (c) {
-    case '(': case ')': case '<': case '>': case '[': case ']': case '/': case '%': case '{': return true;
-    default: return false;
-  }
-}
 
 }  // namespace
 

@@ -135,11 +135,9 @@ TEST(LosslessCopy, AFileReadOnlyInPartIsRepairedOrNotCopiedOrSaved) {
     file.Bytes = "%PDF-1.4\n";
     tinypdf::AppendObjects(file, tinypdf::OnePage());
     tinypdf::AppendClassicSection(file, {0, 1, 2, 3}, "<< /Size 4 /Root 1 0 R >>");
-    const int64_t older = file.XRef;
     tinypdf::AppendObjects(file, {{3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] >>"}});
     const int64_t newer = static_cast<int64_t>(file.Bytes.size());
     tinypdf::AppendClassicSection(file, {3}, "<< /Size 4 /Root 1 0 R /Prev " + std::to_string(newer) + " >>");
-    (void)older;
     tinypdf::AppendEnd(file, newer);
     files.emplace_back("prev-self", file.Bytes);
   }
