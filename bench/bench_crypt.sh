@@ -16,17 +16,8 @@ cli="$build/parvex-cli"
 [ -x "$cli" ] || { echo "build parvex-cli first ($cli)"; exit 1; }
 [ -f "$inputs/many.pdf" ] || "$root/bench/make_crypt_inputs.sh" "$inputs"
 
-# Runs a command under /usr/bin/time; appends "seconds kilobytes" to the file named first.
-measure() {
-  local log=$1
-  shift
-  /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; return 1; }
-  cat "$work/t" >>"$log"
-}
-
-median() {  # column of a log: 1 seconds, 2 kilobytes
-  sort -n -k"$2" "$1" | awk -v c="$2" '{v[NR]=$c} END {print v[int((NR+1)/2)]}'
-}
+# shellcheck source=bench_lib.sh
+. "$root/bench/bench_lib.sh"
 
 before=${BEFORE:-}
 printf "%-10s %-8s %10s %10s %10s %10s %9s %9s %9s %9s\n" file op "ours s" "before s" "mutool s" "qpdf s" "before/us" \

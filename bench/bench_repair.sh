@@ -27,13 +27,9 @@ open(sys.argv[2], "wb").write(data[:table + 1] + data[trailer:startxref] + b"%%E
 PY
 fi
 
-measure() {
-  local log=$1
-  shift
-  /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null 2>&1 || true
-  tail -n 1 "$work/t" >>"$log"  # (a failing command adds a status line first)
-}
-median() { sort -n -k"$2" "$1" | awk -v c="$2" '{v[NR]=$c} END {print v[int((NR+1)/2)]}'; }
+# shellcheck source=bench_lib.sh
+. "$root/bench/bench_lib.sh"
+MEASURE_ANY_STATUS=1
 
 for ((i = 0; i < runs; i++)); do
   measure "$work/log.info" "$cli" info "$damaged"
